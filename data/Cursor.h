@@ -1,0 +1,52 @@
+#pragma once
+
+#include "FieldTypes.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+// A column as the engine delivers it.
+struct TCursorColumn
+{
+    QString name;
+    TFieldType type;
+    int size = 0;
+};
+
+// One record as the engine hands it over: its values in column order,
+// already typed (QDate for dates, double, int, QString; an invalid QVariant
+// for null), and where it stands.
+struct TRecordData
+{
+    QVariantList values;
+    QVariant orderKey;      // tables: the stored value of the reading-order column
+    qint64 identity = 0;    // tables: the record's identity
+    qint64 recNo = 0;       // 1-based number among the records that pass; 0 when not known
+};
+
+// Reads the records of a table or query in reading order, a few at a time:
+// nothing here ever loads a whole table. Every list comes back in ascending
+// reading order.
+class TCursor
+{
+public:
+    virtual ~TCursor() = default;
+
+    virtual const QList<TCursorColumn> &columns() const = 0;
+    virtual bool canModify() const = 0;
+
+    // The first n records, after skipping `skip` of them.
+    virtual QList<TRecordData> first(int n, int skip = 0) = 0;
+    // The last n records.
+    virtual QList<TRecordData> last(int n) = 0;
+    // The n records that follow r, after skipping `skip` of them.
+    virtual QList<TRecordData> after(const TRecordData &r, int n, int skip = 0) = 0;
+    // The n records just before r (skipping the `skip` nearest to r).
+    virtual QList<TRecordData> before(const TRecordData &r, int n, int skip = 0) = 0;
+
+    // How many records pass.
+    virtual int count() = 0;
+    // r's 1-based number among them.
+    virtual int recordNumber(const TRecordData &r) = 0;
+};

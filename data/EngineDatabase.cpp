@@ -1,0 +1,254 @@
+#include "EngineDatabase.h"
+
+#include "EDatabaseError.h"
+#include "EngineConfig.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QUrl>
+#include <map>
+
+namespace {
+
+// A busy database (another program holds its lock) is waited for this long
+// before the user is told.
+constexpr int BusyTimeoutMs = 5000;
+
+std::map<QString, std::unique_ptr<TEngineDatabase>> &openDatabases()
+{
+    static std::map<QString, std::unique_ptr<TEngineDatabase>> m;
+    return m;
+}
+
+QString connectionName(const QString &alias)
+{
+    return QStringLiteral("ardentry-engine:") + alias.toUpper();
+}
+
+// Opens an existing SQLite file for reading and writing without ever creating
+// it: a mistyped alias folder must not silently become an empty database.
+QSqlDatabase openFile(const QString &connection, const QString &file)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    QUrl url = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
+    url.setQuery(QStringLiteral("mode=rw"));
+    db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+    return db;
+}
+
+} // namespace
+
+TEngineDatabase::TEngineDatabase(QString alias, QString file, QString connection)
+    : m_alias(std::move(alias)), m_file(std::move(file)), m_connection(std::move(connection))
+{
+}
+
+TEngineDatabase::~TEngineDatabase()
+{
+    m_prepared.clear();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+TEngineDatabase &TEngineDatabase::forAlias(const QString &alias)
+{
+    auto &open = openDatabases();
+    const QString key = alias.toUpper();
+    if (auto it = open.find(key); it != open.end())
+        return *it->second;
+
+    const QString folder = EngineConfig::aliasFolder(alias);
+    if (!QFileInfo(folder).isDir())
+        throw EDatabaseError(QStringLiteral("The folder of database alias %1 does not exist: %2").arg(alias, folder));
+    const QString file = EngineConfig::databaseFile(folder);
+    if (!QFileInfo::exists(file))
+        throw EDatabaseError(
+            QStringLiteral("The database of alias %1 does not exist: %2 (create it with ardentry-db create)")
+                .arg(alias, file));
+
+    const QString connection = connectionName(alias);
+    std::unique_ptr<TEngineDatabase> d(new TEngineDatabase(alias, file, connection));
+    QSqlDatabase db = openFile(connection, file);
+    if (!db.open())
+        throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2").arg(file, messageFor(db.lastError())));
+    // Reading the schema is the first access that touches the file's
+    // contents, so this is where a file that is not a database shows.
+    {
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+            throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2")
+                                     .arg(file, messageFor(probe.lastError())));
+    }
+    d->execRaw(QStringLiteral("PRAGMA synchronous = FULL"));
+    d->execRaw(QStringLiteral("PRAGMA foreign_keys = OFF"));
+    TEngineDatabase &ref = *d;
+    open.emplace(key, std::move(d));
+    return ref;
+}
+
+void TEngineDatabase::closeAll()
+{
+    openDatabases().clear();
+}
+
+void TEngineDatabase::createBooks(const QString &folder)
+{
+    if (!QDir().mkpath(folder))
+        throw EDatabaseError(QStringLiteral("Cannot create the folder %1").arg(folder));
+    const QString file = EngineConfig::databaseFile(folder);
+    if (QFileInfo::exists(file))
+        throw EDatabaseError(QStringLiteral("A database already exists: %1").arg(file));
+
+    const QString connection = QStringLiteral("ardentry-engine-create:") + file;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(file);
+        if (!db.open())
+            throw EDatabaseError(QStringLiteral("Cannot create the database %1: %2").arg(file, messageFor(db.lastError())));
+        QSqlQuery q(db);
+        bool ok = q.exec(QStringLiteral("PRAGMA synchronous = FULL")) && db.transaction();
+        for (const QString &stmt : EngineCatalog::createStatements()) {
+            if (!ok)
+                break;
+            ok = q.exec(stmt);
+        }
+        const QString error = ok ? QString() : messageFor(q.lastError().isValid() ? q.lastError() : db.lastError());
+        if (ok)
+            ok = db.commit();
+        else
+            db.rollback();
+        db.close();
+        if (!ok) {
+            QSqlDatabase::removeDatabase(connection);
+            QFile::remove(file);
+            throw EDatabaseError(QStringLiteral("Cannot create the tables in %1: %2").arg(file, error));
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+}
+
+QSqlDatabase TEngineDatabase::database() const
+{
+    return QSqlDatabase::database(m_connection, false);
+}
+
+void TEngineDatabase::checkTable(const TTableDef &table)
+{
+    QSqlQuery &q = prepared(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    exec(q, {table.name});
+    const bool found = q.next() && q.value(0).toInt() > 0;
+    q.finish();
+    if (!found)
+        throw EDatabaseError(QStringLiteral("Table does not exist: %1 (alias %2, %3)").arg(table.fileName, m_alias, m_file));
+}
+
+QSqlQuery &TEngineDatabase::prepared(const QString &sql)
+{
+    auto it = m_prepared.find(sql);
+    if (it == m_prepared.end()) {
+        auto q = std::make_shared<QSqlQuery>(database());
+        q->setForwardOnly(true);
+        if (!q->prepare(sql))
+            throw EDatabaseError(messageFor(q->lastError()));
+        it = m_prepared.insert(sql, q);
+    }
+    return **it;
+}
+
+void TEngineDatabase::exec(QSqlQuery &q, const QVariantList &params)
+{
+    for (qsizetype i = 0; i < params.size(); ++i)
+        q.bindValue(int(i), params.at(i));
+    if (!q.exec()) {
+        const QString message = messageFor(q.lastError());
+        q.finish();
+        throw EDatabaseError(message);
+    }
+}
+
+QSqlQuery TEngineDatabase::run(const QString &sql, const QVariantList &params)
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw EDatabaseError(messageFor(q.lastError()));
+    exec(q, params);
+    return q;
+}
+
+void TEngineDatabase::execRaw(const QString &sql)
+{
+    QSqlQuery q(database());
+    if (!q.exec(sql))
+        throw EDatabaseError(messageFor(q.lastError()));
+}
+
+void TEngineDatabase::startTransaction()
+{
+    Q_ASSERT(!m_explicitTransaction);
+    // IMMEDIATE takes the write lock now, so a busy database is reported
+    // before the first record is written rather than half way through.
+    execRaw(QStringLiteral("BEGIN IMMEDIATE"));
+    m_explicitTransaction = true;
+}
+
+void TEngineDatabase::commit()
+{
+    Q_ASSERT(m_explicitTransaction);
+    execRaw(QStringLiteral("COMMIT"));
+    m_explicitTransaction = false;
+    ++m_generation;
+}
+
+void TEngineDatabase::rollback()
+{
+    if (!m_explicitTransaction)
+        return;
+    m_explicitTransaction = false;
+    ++m_generation;
+    QSqlQuery q(database());
+    q.exec(QStringLiteral("ROLLBACK"));
+}
+
+QSqlQuery &TEngineDatabase::write(const QString &sql, const QVariantList &params)
+{
+    QSqlQuery &q = prepared(sql);
+    ++m_generation;
+    if (m_explicitTransaction) {
+        exec(q, params);
+        return q;
+    }
+    execRaw(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        exec(q, params);
+        execRaw(QStringLiteral("COMMIT"));
+    } catch (...) {
+        q.finish();
+        QSqlQuery r(database());
+        r.exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+    return q;
+}
+
+QString TEngineDatabase::messageFor(const QSqlError &error)
+{
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    const QString code = error.nativeErrorCode();
+    // SQLite's primary code 19 is a constraint; its extended 2067 and 1555
+    // are a unique or primary key that already holds the value.
+    if (text.contains(QLatin1String("UNIQUE constraint failed"), Qt::CaseInsensitive) || code == QLatin1String("2067") ||
+        code == QLatin1String("1555"))
+        return QStringLiteral("Key violation: another record already has this key (%1)").arg(text);
+    if (code == QLatin1String("5") || text.contains(QLatin1String("database is locked"), Qt::CaseInsensitive))
+        return QStringLiteral("The database is locked by another program; try again later");
+    if (code == QLatin1String("8") || text.contains(QLatin1String("readonly"), Qt::CaseInsensitive))
+        return QStringLiteral("The database cannot be written: it or its folder is read-only");
+    return text.trimmed();
+}

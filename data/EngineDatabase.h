@@ -1,0 +1,86 @@
+#pragma once
+
+#include "EngineCatalog.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+#include <memory>
+
+class QSqlError;
+
+// One open database of an alias: the SQLite file in the alias folder, shared
+// by every table and query that names the alias. It runs statements with
+// bound values only, keeps prepared statements for reuse, and makes every
+// write one durable transaction (rollback journal, synchronous=FULL) unless
+// the caller holds a transaction of its own.
+class TEngineDatabase
+{
+    Q_DISABLE_COPY(TEngineDatabase)
+
+public:
+    // The open database of an alias, opened on first use. Throws
+    // EDatabaseError naming what is missing: the alias, its folder, the
+    // database file, or a file that is not a database.
+    static TEngineDatabase &forAlias(const QString &alias);
+
+    // Closes every open database (program end, tests).
+    static void closeAll();
+
+    // Creates an empty database with the six tables in a folder (created if
+    // needed). Throws when a database is already there.
+    static void createBooks(const QString &folder);
+
+    ~TEngineDatabase();
+
+    const QString &alias() const { return m_alias; }
+    const QString &file() const { return m_file; }
+    QSqlDatabase database() const;
+
+    // Throws "Table does not exist: <file name> (alias <alias>)" when the
+    // database lacks the table.
+    void checkTable(const TTableDef &table);
+
+    // A prepared statement for this text, kept for reuse. The caller binds
+    // every value, runs it through exec() and finishes it after reading.
+    QSqlQuery &prepared(const QString &sql);
+
+    // Binds params in order and runs q. Throws EDatabaseError with the
+    // engine's message on failure.
+    void exec(QSqlQuery &q, const QVariantList &params = {});
+
+    // Runs a statement once (not kept) and returns its query for reading.
+    QSqlQuery run(const QString &sql, const QVariantList &params = {});
+
+    // Explicit transaction spanning several writes (a transfer's two
+    // records). Nested calls are not allowed.
+    void startTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return m_explicitTransaction; }
+
+    // Runs one write (insert, update, delete) in its own transaction, or in
+    // the caller's when one is open. Returns the statement for reading
+    // lastInsertId and numRowsAffected.
+    QSqlQuery &write(const QString &sql, const QVariantList &params);
+
+    // Counts every write made through this database; readers compare it to
+    // drop what they read ahead before a change.
+    quint64 generation() const { return m_generation; }
+
+    // The user-visible text of an engine error.
+    static QString messageFor(const QSqlError &error);
+
+private:
+    TEngineDatabase(QString alias, QString file, QString connection);
+    void execRaw(const QString &sql);
+
+    QString m_alias;
+    QString m_file;
+    QString m_connection;
+    QHash<QString, std::shared_ptr<QSqlQuery>> m_prepared;
+    bool m_explicitTransaction = false;
+    quint64 m_generation = 0;
+};

@@ -1,0 +1,262 @@
+#include "FilterExpr.h"
+
+#include "EDatabaseError.h"
+#include "EngineCatalog.h"
+#include "FieldText.h"
+
+// A recursive-descent parser over a hand-written scanner. The scanner reads
+// one token at a time, on demand, so that text after a complete expression is
+// reported as a bad ending and not as whatever character happens to follow.
+// Literals are converted the moment they are read, by the kind of the field
+// they are compared with; the SQL built alongside only ever holds quoted
+// column names, operators, keywords, parentheses and "?".
+
+namespace {
+
+enum class Tok {
+    End,
+    Name,        // a field name
+    Literal,     // quoted text, quotes removed and '' undone
+    Number,      // a bare number, as written
+    Comparison,  // = <> < > <= >=
+    And,
+    Or,
+    Not,
+    Open,
+    Close,
+    Unknown,     // a character that starts no token
+};
+
+struct Token
+{
+    Tok kind = Tok::End;
+    QString text;
+};
+
+class Parser
+{
+public:
+    Parser(const QString &text, const TFilterExpr::Resolver &resolve, const TFormatSettings &fs, const QDate &today)
+        : m_text(text), m_resolve(resolve), m_fs(fs), m_today(today)
+    {
+        advance();
+    }
+
+    // The whole condition; the caller has checked that the text is not blank.
+    QString parseAll()
+    {
+        const QString sql = parseExpr();
+        if (m_token.kind != Tok::End)
+            throw incorrectlyTerminated();
+        return QLatin1Char('(') + sql + QLatin1Char(')');
+    }
+
+    QVariantList takeParams() { return std::move(m_params); }
+
+private:
+    static EDatabaseError incorrectlyTerminated()
+    {
+        return EDatabaseError(QStringLiteral("Filter expression incorrectly terminated"));
+    }
+
+    // A token that cannot stand where it is. Running out of text is a bad
+    // ending rather than a bad token.
+    EDatabaseError unexpected() const
+    {
+        if (m_token.kind == Tok::End)
+            return incorrectlyTerminated();
+        return EDatabaseError(QStringLiteral("Invalid filter expression: %1").arg(m_text));
+    }
+
+    // expr := term (OR term)*
+    QString parseExpr()
+    {
+        QString sql = parseTerm();
+        while (m_token.kind == Tok::Or) {
+            advance();
+            sql += QStringLiteral(" OR ") + parseTerm();
+        }
+        return sql;
+    }
+
+    // term := factor (AND factor)*
+    QString parseTerm()
+    {
+        QString sql = parseFactor();
+        while (m_token.kind == Tok::And) {
+            advance();
+            sql += QStringLiteral(" AND ") + parseFactor();
+        }
+        return sql;
+    }
+
+    // factor := '(' expr ')' | NOT factor | field op literal
+    QString parseFactor()
+    {
+        switch (m_token.kind) {
+        case Tok::Open: {
+            advance();
+            const QString inner = parseExpr();
+            if (m_token.kind != Tok::Close)
+                throw unexpected();
+            advance();
+            return QLatin1Char('(') + inner + QLatin1Char(')');
+        }
+        case Tok::Not: {
+            advance();
+            const QString operand = parseFactor();
+            // A group already carries its parentheses; anything else gets
+            // them, so the NOT never depends on SQL's operator precedence.
+            if (operand.startsWith(QLatin1Char('(')))
+                return QStringLiteral("NOT ") + operand;
+            return QStringLiteral("NOT (") + operand + QLatin1Char(')');
+        }
+        case Tok::Name:
+            return parseComparison();
+        default:
+            throw unexpected();
+        }
+    }
+
+    QString parseComparison()
+    {
+        const std::optional<TFilterExpr::Column> column = m_resolve(m_token.text);
+        if (!column)
+            throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(m_token.text));
+        advance();
+        if (m_token.kind != Tok::Comparison)
+            throw unexpected();
+        const QString op = m_token.text;
+        advance();
+        if (m_token.kind != Tok::Literal && m_token.kind != Tok::Number)
+            throw unexpected();
+        m_params.append(value(*column, m_token.text));
+        advance();
+        return EngineCatalog::quoted(column->sqlName) + QLatin1Char(' ') + op + QStringLiteral(" ?");
+    }
+
+    QVariant value(const TFilterExpr::Column &column, const QString &text) const
+    {
+        switch (column.type) {
+        case TFieldType::Date:
+            if (const std::optional<QDate> d = FieldText::parseDate(text, m_fs, m_today))
+                return d->toString(Qt::ISODate);
+            throw EDatabaseError(QStringLiteral("'%1' is not a valid date").arg(text));
+        case TFieldType::Float:
+            if (const std::optional<double> f = FieldText::parseFloat(text, m_fs))
+                return *f;
+            throw EDatabaseError(
+                QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(text, column.sqlName));
+        case TFieldType::Integer:
+        case TFieldType::AutoInc:
+            if (const std::optional<qint32> i = FieldText::parseInteger(text))
+                return qint64(*i);
+            throw EDatabaseError(
+                QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(text, column.sqlName));
+        case TFieldType::String:
+            return text;
+        }
+        Q_UNREACHABLE();
+    }
+
+    static bool isNameStart(QChar c) { return c.isLetter() || c == QLatin1Char('_'); }
+    static bool isNamePart(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
+
+    // A bare number runs to the next blank, parenthesis, quote or operator;
+    // the field's own parser decides whether it is a number.
+    static bool endsNumber(QChar c)
+    {
+        return c.isSpace() || c == QLatin1Char('(') || c == QLatin1Char(')') || c == QLatin1Char('\'')
+               || c == QLatin1Char('=') || c == QLatin1Char('<') || c == QLatin1Char('>');
+    }
+
+    void advance()
+    {
+        const qsizetype n = m_text.size();
+        while (m_pos < n && m_text.at(m_pos).isSpace())
+            ++m_pos;
+        m_token = Token{};
+        if (m_pos == n)
+            return;
+
+        const QChar c = m_text.at(m_pos);
+        const QChar next = m_pos + 1 < n ? m_text.at(m_pos + 1) : QChar();
+        if (c == QLatin1Char('(')) {
+            m_token.kind = Tok::Open;
+            ++m_pos;
+        } else if (c == QLatin1Char(')')) {
+            m_token.kind = Tok::Close;
+            ++m_pos;
+        } else if (c == QLatin1Char('<') && (next == QLatin1Char('>') || next == QLatin1Char('='))) {
+            m_token = {Tok::Comparison, m_text.mid(m_pos, 2)};
+            m_pos += 2;
+        } else if (c == QLatin1Char('>') && next == QLatin1Char('=')) {
+            m_token = {Tok::Comparison, m_text.mid(m_pos, 2)};
+            m_pos += 2;
+        } else if (c == QLatin1Char('=') || c == QLatin1Char('<') || c == QLatin1Char('>')) {
+            m_token = {Tok::Comparison, QString(c)};
+            ++m_pos;
+        } else if (c == QLatin1Char('\'')) {
+            m_token.kind = Tok::Literal;
+            ++m_pos;
+            for (;;) {
+                if (m_pos == n)
+                    throw incorrectlyTerminated();
+                if (m_text.at(m_pos) == QLatin1Char('\'')) {
+                    if (m_pos + 1 < n && m_text.at(m_pos + 1) == QLatin1Char('\'')) {
+                        m_token.text += QLatin1Char('\'');
+                        m_pos += 2;
+                        continue;
+                    }
+                    ++m_pos;
+                    break;
+                }
+                m_token.text += m_text.at(m_pos++);
+            }
+        } else if (isNameStart(c)) {
+            const qsizetype start = m_pos;
+            while (m_pos < n && isNamePart(m_text.at(m_pos)))
+                ++m_pos;
+            m_token.text = m_text.mid(start, m_pos - start);
+            if (m_token.text.compare(QLatin1String("AND"), Qt::CaseInsensitive) == 0)
+                m_token.kind = Tok::And;
+            else if (m_token.text.compare(QLatin1String("OR"), Qt::CaseInsensitive) == 0)
+                m_token.kind = Tok::Or;
+            else if (m_token.text.compare(QLatin1String("NOT"), Qt::CaseInsensitive) == 0)
+                m_token.kind = Tok::Not;
+            else
+                m_token.kind = Tok::Name;
+        } else if (c.isDigit() || c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('.')
+                   || c == m_fs.DecimalSeparator) {
+            const qsizetype start = m_pos;
+            while (m_pos < n && !endsNumber(m_text.at(m_pos)))
+                ++m_pos;
+            m_token = {Tok::Number, m_text.mid(start, m_pos - start)};
+        } else {
+            m_token = {Tok::Unknown, QString(c)};
+            ++m_pos;
+        }
+    }
+
+    const QString &m_text;
+    const TFilterExpr::Resolver &m_resolve;
+    const TFormatSettings &m_fs;
+    const QDate m_today;
+    qsizetype m_pos = 0;
+    Token m_token;
+    QVariantList m_params;
+};
+
+} // namespace
+
+TFilterExpr TFilterExpr::parse(const QString &text, const Resolver &resolve, const TFormatSettings &fs,
+                               const QDate &today)
+{
+    TFilterExpr expr;
+    if (text.trimmed().isEmpty())
+        return expr;
+    Parser parser(text, resolve, fs, today);
+    expr.m_sql = parser.parseAll();
+    expr.m_params = parser.takeParams();
+    return expr;
+}

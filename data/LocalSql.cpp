@@ -1,0 +1,228 @@
+#include "LocalSql.h"
+
+#include "EDatabaseError.h"
+
+#include <QDate>
+#include <QList>
+#include <QStringView>
+
+// The statements that reach this unit are the program's own: a handful of
+// fixed queries plus a period condition whose dates are written month, day,
+// year with the user's date separator. SQLite stores dates as ISO text, so
+// the only rewriting needed is to lift every quoted literal out of the text
+// into a bound parameter and, where it is compared with a date column, to
+// read it as a date. Everything else is copied character for character.
+
+namespace {
+
+enum class TokenKind {
+    Blank,       // white space or a comment: skipped when looking for neighbours
+    Literal,     // 'text', with '' standing for one quote
+    Identifier,  // name, "quoted name", qualified a.b or "a"."b"
+    Comparison,  // = == <> != < > <= >=
+    Other,       // numbers, punctuation, anything else
+};
+
+struct Token
+{
+    TokenKind kind;
+    qsizetype start;
+    qsizetype length;
+    QString literal;  // the literal's value, quotes removed and '' undone
+};
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+bool isIdentifierStart(QChar c)
+{
+    return c.isLetter() || c == QLatin1Char('_');
+}
+
+bool isIdentifierPart(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
+}
+
+// Position after a quoted run that opens at 'from' with 'quote'; a doubled
+// quote inside stands for one. Appends the unquoted text to 'value' when given.
+qsizetype skipQuoted(const QString &s, qsizetype from, QChar quote, QString *value)
+{
+    qsizetype i = from + 1;
+    while (i < s.size()) {
+        if (s.at(i) == quote) {
+            if (i + 1 < s.size() && s.at(i + 1) == quote) {
+                if (value)
+                    value->append(quote);
+                i += 2;
+                continue;
+            }
+            return i + 1;
+        }
+        if (value)
+            value->append(s.at(i));
+        ++i;
+    }
+    // A statement whose quote never closes cannot be split into literals
+    // safely; refuse it rather than guess where the text ends.
+    throw EDatabaseError(QStringLiteral("Unterminated quoted text in SQL statement"));
+}
+
+// One part of a possibly qualified name, plain or double-quoted.
+qsizetype skipNamePart(const QString &s, qsizetype i)
+{
+    if (s.at(i) == QLatin1Char('"'))
+        return skipQuoted(s, i, QLatin1Char('"'), nullptr);
+    while (i < s.size() && isIdentifierPart(s.at(i)))
+        ++i;
+    return i;
+}
+
+QList<Token> tokenize(const QString &s)
+{
+    QList<Token> tokens;
+    qsizetype i = 0;
+    while (i < s.size()) {
+        const qsizetype start = i;
+        const QChar c = s.at(i);
+        const QChar next = i + 1 < s.size() ? s.at(i + 1) : QChar();
+        Token t{TokenKind::Other, start, 0, {}};
+        if (c.isSpace()) {
+            while (i < s.size() && s.at(i).isSpace())
+                ++i;
+            t.kind = TokenKind::Blank;
+        } else if (c == QLatin1Char('-') && next == QLatin1Char('-')) {
+            while (i < s.size() && s.at(i) != QLatin1Char('\n'))
+                ++i;
+            t.kind = TokenKind::Blank;
+        } else if (c == QLatin1Char('/') && next == QLatin1Char('*')) {
+            const qsizetype end = s.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? s.size() : end + 2;
+            t.kind = TokenKind::Blank;
+        } else if (c == QLatin1Char('\'')) {
+            i = skipQuoted(s, i, c, &t.literal);
+            t.kind = TokenKind::Literal;
+        } else if (c == QLatin1Char('"') || isIdentifierStart(c)) {
+            i = skipNamePart(s, i);
+            while (i + 1 < s.size() && s.at(i) == QLatin1Char('.')
+                   && (s.at(i + 1) == QLatin1Char('"') || isIdentifierStart(s.at(i + 1))))
+                i = skipNamePart(s, i + 1);
+            t.kind = TokenKind::Identifier;
+        } else if (isAsciiDigit(c) || (c == QLatin1Char('.') && isAsciiDigit(next))) {
+            // A number, with its fraction and exponent, so that the "e" of
+            // 1e5 is not taken for a name.
+            ++i;
+            while (i < s.size()) {
+                const QChar d = s.at(i);
+                const bool sign = (d == QLatin1Char('+') || d == QLatin1Char('-'))
+                                  && (s.at(i - 1) == QLatin1Char('e') || s.at(i - 1) == QLatin1Char('E'));
+                if (!(d.isLetterOrNumber() || d == QLatin1Char('.') || d == QLatin1Char('_') || sign))
+                    break;
+                ++i;
+            }
+        } else if ((c == QLatin1Char('<') && (next == QLatin1Char('>') || next == QLatin1Char('=')))
+                   || (c == QLatin1Char('>') && next == QLatin1Char('='))
+                   || (c == QLatin1Char('!') && next == QLatin1Char('='))
+                   || (c == QLatin1Char('=') && next == QLatin1Char('='))) {
+            i += 2;
+            t.kind = TokenKind::Comparison;
+        } else if (c == QLatin1Char('=') || c == QLatin1Char('<') || c == QLatin1Char('>')) {
+            ++i;
+            t.kind = TokenKind::Comparison;
+        } else {
+            ++i;
+        }
+        t.length = i - start;
+        tokens.append(t);
+    }
+    return tokens;
+}
+
+// The nearest token before (step -1) or after (step +1) index 'at' that is
+// not blank, or null.
+const Token *neighbour(const QList<Token> &tokens, qsizetype at, int step)
+{
+    for (qsizetype j = at + step; j >= 0 && j < tokens.size(); j += step)
+        if (tokens.at(j).kind != TokenKind::Blank)
+            return &tokens.at(j);
+    return nullptr;
+}
+
+// Reads month, day and year separated by runs of non-digits; the year has
+// four digits or two (00-49 in this century, 50-99 in the last).
+QDate readMonthDayYear(const QString &text)
+{
+    QList<QStringView> numbers;
+    const QStringView v(text);
+    qsizetype i = 0;
+    // Blanks around the date are not separators but are harmless.
+    while (i < v.size() && v.at(i).isSpace())
+        ++i;
+    qsizetype end = v.size();
+    while (end > i && v.at(end - 1).isSpace())
+        --end;
+    while (i < end) {
+        if (!isAsciiDigit(v.at(i))) {
+            if (numbers.isEmpty())
+                return {};
+            while (i < end && !isAsciiDigit(v.at(i)))
+                ++i;
+            if (i == end)
+                return {};
+            continue;
+        }
+        const qsizetype from = i;
+        while (i < end && isAsciiDigit(v.at(i)))
+            ++i;
+        numbers.append(v.mid(from, i - from));
+    }
+    if (numbers.size() != 3)
+        return {};
+    const QStringView m = numbers.at(0), d = numbers.at(1), y = numbers.at(2);
+    if (m.size() > 2 || d.size() > 2 || (y.size() != 2 && y.size() != 4))
+        return {};
+    int year = y.toInt();
+    if (y.size() == 2)
+        year += year < 50 ? 2000 : 1900;
+    return QDate(year, m.toInt(), d.toInt());  // invalid when the day does not exist
+}
+
+} // namespace
+
+TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(const QString &)> &isDateColumn)
+{
+    const QList<Token> tokens = tokenize(statement);
+    const auto isDateName = [&](const Token *t) {
+        return t && t->kind == TokenKind::Identifier && isDateColumn(statement.mid(t->start, t->length));
+    };
+
+    TLocalSql out;
+    out.sql.reserve(statement.size());
+    for (qsizetype k = 0; k < tokens.size(); ++k) {
+        const Token &t = tokens.at(k);
+        if (t.kind != TokenKind::Literal) {
+            out.sql += QStringView(statement).mid(t.start, t.length);
+            continue;
+        }
+        const Token *before = neighbour(tokens, k, -1);
+        const Token *after = neighbour(tokens, k, +1);
+        bool comparedWithDate = false;
+        if (before && before->kind == TokenKind::Comparison)
+            comparedWithDate = isDateName(neighbour(tokens, before - tokens.constData(), -1));
+        if (!comparedWithDate && after && after->kind == TokenKind::Comparison)
+            comparedWithDate = isDateName(neighbour(tokens, after - tokens.constData(), +1));
+
+        if (comparedWithDate) {
+            const QDate date = readMonthDayYear(t.literal);
+            if (!date.isValid())
+                throw EDatabaseError(QStringLiteral("'%1' is not a valid date").arg(t.literal));
+            out.params.append(date.toString(Qt::ISODate));
+        } else {
+            out.params.append(t.literal);
+        }
+        out.sql += QLatin1Char('?');
+    }
+    return out;
+}

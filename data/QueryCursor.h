@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Cursor.h"
+
+class TEngineDatabase;
+
+// A read-only cursor over the result of one local SQL statement. Rows are
+// read in batches only as far as someone asks, numbered from 1, and kept
+// while the query stays open, so moving back and forth does not run the
+// statement again. The record count runs a COUNT over the statement unless
+// the end has already been read.
+class TQueryCursor : public TCursor
+{
+public:
+    // Runs the statement and reads its first batch. Throws EDatabaseError.
+    TQueryCursor(TEngineDatabase &db, const QString &statement);
+
+    const QList<TCursorColumn> &columns() const override { return m_columns; }
+    bool canModify() const override { return false; }
+
+    QList<TRecordData> first(int n, int skip = 0) override;
+    QList<TRecordData> last(int n) override;
+    QList<TRecordData> after(const TRecordData &r, int n, int skip = 0) override;
+    QList<TRecordData> before(const TRecordData &r, int n, int skip = 0) override;
+    int count() override;
+    int recordNumber(const TRecordData &r) override { return int(r.recNo); }
+
+private:
+    // Makes sure rows up to number `upTo` are read, if they exist.
+    void readUpTo(qint64 upTo);
+    QList<TRecordData> slice(qint64 fromNo, int n);
+    void readBatch(int n);
+    void typeColumns(const QStringList &names, const QList<QVariant> &firstRow, const QString &statement);
+
+    TEngineDatabase &m_db;
+    QString m_sql;
+    QVariantList m_params;
+    QList<TCursorColumn> m_columns;
+    QList<TRecordData> m_rows;
+    bool m_atEnd = false;
+    int m_count = -1;
+    int m_nextBatch = 64;
+};

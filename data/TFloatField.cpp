@@ -1,0 +1,32 @@
+#include "TFloatField.h"
+
+#include "EDatabaseError.h"
+#include "FieldText.h"
+#include "TDataSet.h"
+
+QString TFloatField::DisplayText() const
+{
+    const QVariant v = Value();
+    if (!v.isValid() || v.isNull())
+        return QString();
+    return FieldText::formatGeneral(v.toDouble(), FormatSettings());
+}
+
+void TFloatField::setAsString(const QString &text)
+{
+    if (text.isEmpty()) {
+        setValue(QVariant());
+        return;
+    }
+    checkAssignable();
+    const std::optional<double> v = FieldText::parseFloat(text, FormatSettings());
+    if (!v)
+        throw EDatabaseError(conversionError(text, "floating point"));
+    setValue(*v);
+}
+
+bool TFloatField::IsValidChar(QChar c) const
+{
+    return c == QLatin1Char('+') || c == QLatin1Char('-') || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+           c == QLatin1Char('E') || c == QLatin1Char('e') || c == FormatSettings().DecimalSeparator;
+}

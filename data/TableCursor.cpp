@@ -1,0 +1,389 @@
+#include "TableCursor.h"
+
+#include "EDatabaseError.h"
+#include "EngineDatabase.h"
+
+#include <QDate>
+#include <QSqlQuery>
+#include <algorithm>
+
+namespace {
+
+// A walk that keeps going reads ahead in batches that double up to this.
+constexpr int MaxReadAhead = 1024;
+
+using EngineCatalog::quoted;
+
+void numberFrom(QList<TRecordData> &rows, qint64 firstNo)
+{
+    if (firstNo <= 0)
+        return;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        rows[i].recNo = firstNo + i;
+}
+
+} // namespace
+
+TTableCursor::TTableCursor(TEngineDatabase &db, const TTableDef &table) : m_db(db), m_table(table)
+{
+    QStringList cols;
+    for (qsizetype i = 0; i < table.columns.size(); ++i) {
+        const TColumnDef &c = table.columns.at(i);
+        m_columns.append({c.name, c.type, c.size});
+        cols << quoted(c.name);
+        if (c.name.compare(table.orderColumn, Qt::CaseInsensitive) == 0)
+            m_orderColumn = int(i);
+    }
+    m_selectList = cols.join(QStringLiteral(", "));
+    m_from = QStringLiteral(" FROM ") + quoted(table.name);
+    const QString id = quoted(table.identityColumn());
+    const QString ord = quoted(table.orderColumn);
+    if (simpleOrder()) {
+        m_orderAsc = id;
+        m_orderDesc = id + QStringLiteral(" DESC");
+        m_keyAfter = id + QStringLiteral(" > ?");
+        m_keyBefore = id + QStringLiteral(" < ?");
+    } else {
+        m_orderAsc = ord + QStringLiteral(", ") + id;
+        m_orderDesc = ord + QStringLiteral(" DESC, ") + id + QStringLiteral(" DESC");
+        m_keyAfter = QStringLiteral("(%1, %2) > (?, ?)").arg(ord, id);
+        m_keyBefore = QStringLiteral("(%1, %2) < (?, ?)").arg(ord, id);
+    }
+}
+
+QVariant TTableCursor::toStored(TFieldType type, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull())
+        return QVariant();
+    switch (type) {
+    case TFieldType::Date:
+        return v.toDate().toString(Qt::ISODate);
+    case TFieldType::Float:
+        return v.toDouble();
+    case TFieldType::Integer:
+    case TFieldType::AutoInc:
+        return v.toInt();
+    case TFieldType::String:
+        return v.toString();
+    }
+    return v;
+}
+
+QVariant TTableCursor::fromStored(TFieldType type, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull())
+        return QVariant();
+    switch (type) {
+    case TFieldType::Date: {
+        const QDate d = QDate::fromString(v.toString(), Qt::ISODate);
+        return d.isValid() ? QVariant(d) : QVariant();
+    }
+    case TFieldType::Float:
+        return v.toDouble();
+    case TFieldType::Integer:
+    case TFieldType::AutoInc:
+        return v.toInt();
+    case TFieldType::String:
+        return v.toString();
+    }
+    return v;
+}
+
+void TTableCursor::setFilter(const TFilterExpr &filter)
+{
+    m_filter = filter;
+    m_ahead.records.clear();
+    m_ahead.anchor = 0;
+    m_countCache = -1;
+}
+
+QString TTableCursor::where(const QString &condition) const
+{
+    QStringList parts;
+    if (!m_filter.isEmpty())
+        parts << m_filter.sql();
+    if (!condition.isEmpty())
+        parts << condition;
+    return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QStringLiteral(" AND "));
+}
+
+QVariantList TTableCursor::withFilter(const QVariantList &params) const
+{
+    return m_filter.params() + params;
+}
+
+QList<TRecordData> TTableCursor::select(const QString &condition, const QVariantList &params, bool descending,
+                                        int n, int skip)
+{
+    QList<TRecordData> out;
+    if (n <= 0)
+        return out;
+    const QString sql = QStringLiteral("SELECT ") + m_selectList + m_from + where(condition) +
+                        QStringLiteral(" ORDER BY ") + (descending ? m_orderDesc : m_orderAsc) +
+                        QStringLiteral(" LIMIT ? OFFSET ?");
+    QSqlQuery &q = m_db.prepared(sql);
+    m_db.exec(q, withFilter(params) << n << std::max(skip, 0));
+    const qsizetype ncols = m_columns.size();
+    out.reserve(n);
+    while (q.next()) {
+        TRecordData r;
+        r.values.reserve(ncols);
+        for (qsizetype i = 0; i < ncols; ++i)
+            r.values.append(fromStored(m_columns.at(i).type, q.value(int(i))));
+        r.orderKey = q.value(m_orderColumn);
+        r.identity = q.value(0).toLongLong();
+        out.append(std::move(r));
+    }
+    q.finish();
+    if (descending)
+        std::reverse(out.begin(), out.end());
+    return out;
+}
+
+int TTableCursor::countWhere(const QString &condition, const QVariantList &params)
+{
+    QSqlQuery &q = m_db.prepared(QStringLiteral("SELECT COUNT(*)") + m_from + where(condition));
+    m_db.exec(q, withFilter(params));
+    const int n = q.next() ? q.value(0).toInt() : 0;
+    q.finish();
+    return n;
+}
+
+QList<TRecordData> TTableCursor::first(int n, int skip)
+{
+    QList<TRecordData> rows;
+    if (simpleOrder()) {
+        rows = select(QString(), {}, false, n, skip);
+    } else {
+        const QString ord = quoted(m_table.orderColumn);
+        rows = select(ord + QStringLiteral(" IS NULL"), {}, false, n, skip);
+        if (rows.size() < n) {
+            const int nullsSkipped = skip > 0 ? std::min(skip, countWhere(ord + QStringLiteral(" IS NULL"), {})) : 0;
+            rows += select(ord + QStringLiteral(" IS NOT NULL"), {}, false, n - int(rows.size()), skip - nullsSkipped);
+        }
+    }
+    numberFrom(rows, qint64(skip) + 1);
+    return rows;
+}
+
+QList<TRecordData> TTableCursor::last(int n)
+{
+    QList<TRecordData> rows;
+    if (simpleOrder()) {
+        rows = select(QString(), {}, true, n, 0);
+    } else {
+        const QString ord = quoted(m_table.orderColumn);
+        rows = select(ord + QStringLiteral(" IS NOT NULL"), {}, true, n, 0);
+        if (rows.size() < n)
+            rows = select(ord + QStringLiteral(" IS NULL"), {}, true, n - int(rows.size()), 0) + rows;
+    }
+    if (!rows.isEmpty())
+        numberFrom(rows, qint64(count()) - rows.size() + 1);
+    return rows;
+}
+
+bool TTableCursor::aheadValid() const
+{
+    return m_ahead.generation == m_db.generation();
+}
+
+QList<TRecordData> TTableCursor::after(const TRecordData &r, int n, int skip)
+{
+    QList<TRecordData> rows;
+    if (skip == 0 && aheadValid() && m_ahead.forward && m_ahead.anchor == r.identity && r.identity != 0) {
+        Ahead saved = m_ahead;
+        m_ahead.anchor = 0;  // the plain reads below must not recurse into the walk
+        if (saved.records.size() < n) {
+            const int batch = std::min(std::max(n, saved.nextBatch * 2), MaxReadAhead);
+            const TRecordData from = saved.records.isEmpty() ? r : saved.records.last();
+            saved.records += after(from, batch - int(saved.records.size()), 0);
+            saved.nextBatch = batch;
+        }
+        const qsizetype take = std::min<qsizetype>(n, saved.records.size());
+        rows = saved.records.mid(0, take);
+        saved.records.remove(0, take);
+        saved.anchor = rows.isEmpty() ? 0 : rows.last().identity;
+        saved.generation = m_db.generation();
+        m_ahead = saved;
+    } else {
+        const QString ord = quoted(m_table.orderColumn);
+        if (simpleOrder()) {
+            rows = select(m_keyAfter, {r.identity}, false, n, skip);
+        } else if (!r.orderKey.isValid() || r.orderKey.isNull()) {
+            const QString nullAfter = ord + QStringLiteral(" IS NULL AND ") + quoted(m_table.identityColumn()) +
+                                      QStringLiteral(" > ?");
+            rows = select(nullAfter, {r.identity}, false, n, skip);
+            if (rows.size() < n) {
+                const int skipped = skip > 0 ? std::min(skip, countWhere(nullAfter, {r.identity})) : 0;
+                rows += select(ord + QStringLiteral(" IS NOT NULL"), {}, false, n - int(rows.size()), skip - skipped);
+            }
+        } else {
+            rows = select(m_keyAfter, {r.orderKey, r.identity}, false, n, skip);
+        }
+        if (skip == 0 && r.identity != 0)
+            m_ahead = Ahead{true, rows.isEmpty() ? 0 : rows.last().identity, {}, std::max(n, 1), m_db.generation()};
+    }
+    numberFrom(rows, r.recNo > 0 ? r.recNo + skip + 1 : 0);
+    return rows;
+}
+
+QList<TRecordData> TTableCursor::before(const TRecordData &r, int n, int skip)
+{
+    QList<TRecordData> rows;
+    if (skip == 0 && aheadValid() && !m_ahead.forward && m_ahead.anchor == r.identity && r.identity != 0) {
+        Ahead saved = m_ahead;
+        m_ahead.anchor = 0;
+        if (saved.records.size() < n) {
+            const int batch = std::min(std::max(n, saved.nextBatch * 2), MaxReadAhead);
+            const TRecordData from = saved.records.isEmpty() ? r : saved.records.last();
+            QList<TRecordData> more = before(from, batch - int(saved.records.size()), 0);
+            std::reverse(more.begin(), more.end());
+            saved.records += more;
+            saved.nextBatch = batch;
+        }
+        const qsizetype take = std::min<qsizetype>(n, saved.records.size());
+        rows = saved.records.mid(0, take);
+        saved.records.remove(0, take);
+        saved.anchor = rows.isEmpty() ? 0 : rows.last().identity;
+        saved.generation = m_db.generation();
+        m_ahead = saved;
+        std::reverse(rows.begin(), rows.end());
+    } else {
+        const QString ord = quoted(m_table.orderColumn);
+        const QString id = quoted(m_table.identityColumn());
+        if (simpleOrder()) {
+            rows = select(m_keyBefore, {r.identity}, true, n, skip);
+        } else if (!r.orderKey.isValid() || r.orderKey.isNull()) {
+            rows = select(ord + QStringLiteral(" IS NULL AND ") + id + QStringLiteral(" < ?"), {r.identity}, true, n,
+                          skip);
+        } else {
+            rows = select(m_keyBefore, {r.orderKey, r.identity}, true, n, skip);
+            if (rows.size() < n) {
+                const int skipped = skip > 0 ? std::min(skip, countWhere(m_keyBefore, {r.orderKey, r.identity})) : 0;
+                rows = select(ord + QStringLiteral(" IS NULL"), {}, true, n - int(rows.size()), skip - skipped) + rows;
+            }
+        }
+        if (skip == 0 && r.identity != 0)
+            m_ahead = Ahead{false, rows.isEmpty() ? 0 : rows.first().identity, {}, std::max(n, 1), m_db.generation()};
+    }
+    if (r.recNo > 0)
+        numberFrom(rows, r.recNo - skip - rows.size());
+    return rows;
+}
+
+int TTableCursor::count()
+{
+    if (m_countCache < 0 || m_countGeneration != m_db.generation()) {
+        m_countCache = countWhere(QString(), {});
+        m_countGeneration = m_db.generation();
+    }
+    return m_countCache;
+}
+
+int TTableCursor::recordNumber(const TRecordData &r)
+{
+    const QString ord = quoted(m_table.orderColumn);
+    const QString id = quoted(m_table.identityColumn());
+    if (simpleOrder())
+        return countWhere(m_keyBefore, {r.identity}) + 1;
+    if (!r.orderKey.isValid() || r.orderKey.isNull())
+        return countWhere(ord + QStringLiteral(" IS NULL AND ") + id + QStringLiteral(" < ?"), {r.identity}) + 1;
+    return countWhere(QStringLiteral("(%1 IS NULL OR %2)").arg(ord, m_keyBefore), {r.orderKey, r.identity}) + 1;
+}
+
+std::optional<TRecordData> TTableCursor::byIdentity(qint64 identity, bool throughFilter)
+{
+    const QString cond = quoted(m_table.identityColumn()) + QStringLiteral(" = ?");
+    QList<TRecordData> rows;
+    if (throughFilter) {
+        rows = select(cond, {identity}, false, 1, 0);
+    } else {
+        const TFilterExpr saved = m_filter;
+        m_filter = TFilterExpr();
+        rows = select(cond, {identity}, false, 1, 0);
+        m_filter = saved;
+    }
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows.first();
+}
+
+std::optional<TRecordData> TTableCursor::locate(int column, const QVariant &value, bool prefix)
+{
+    const TCursorColumn &c = m_columns.at(column);
+    QList<TRecordData> rows;
+    if (prefix) {
+        const QString text = value.toString();
+        rows = select(QStringLiteral("substr(%1, 1, ?) = ? COLLATE NOCASE").arg(quoted(c.name)),
+                      {int(text.size()), text}, false, 1, 0);
+    } else if (!value.isValid() || value.isNull()) {
+        rows = select(quoted(c.name) + QStringLiteral(" IS NULL"), {}, false, 1, 0);
+    } else {
+        rows = select(quoted(c.name) + QStringLiteral(" = ?"), {toStored(c.type, value)}, false, 1, 0);
+    }
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows.first();
+}
+
+QVariant TTableCursor::lookup(int keyColumn, const QVariant &key, int resultColumn)
+{
+    if (!key.isValid() || key.isNull())
+        return QVariant();
+    const TCursorColumn &k = m_columns.at(keyColumn);
+    const TCursorColumn &res = m_columns.at(resultColumn);
+    QSqlQuery &q = m_db.prepared(QStringLiteral("SELECT ") + quoted(res.name) + m_from +
+                                 where(quoted(k.name) + QStringLiteral(" = ?")) + QStringLiteral(" ORDER BY ") +
+                                 m_orderAsc + QStringLiteral(" LIMIT 1"));
+    m_db.exec(q, withFilter({toStored(k.type, key)}));
+    QVariant v;
+    if (q.next())
+        v = fromStored(res.type, q.value(0));
+    q.finish();
+    return v;
+}
+
+qint64 TTableCursor::insert(const QVariantList &values)
+{
+    QStringList cols, marks;
+    QVariantList params;
+    for (qsizetype i = 1; i < m_columns.size(); ++i) {
+        cols << quoted(m_columns.at(i).name);
+        marks << QStringLiteral("?");
+        params << toStored(m_columns.at(i).type, values.value(i));
+    }
+    QSqlQuery &q = m_db.write(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                  .arg(quoted(m_table.name), cols.join(QStringLiteral(", ")),
+                                       marks.join(QStringLiteral(", "))),
+                              params);
+    const qint64 id = q.lastInsertId().toLongLong();
+    q.finish();
+    return id;
+}
+
+void TTableCursor::update(qint64 identity, const QVariantList &values)
+{
+    QStringList sets;
+    QVariantList params;
+    for (qsizetype i = 1; i < m_columns.size(); ++i) {
+        sets << quoted(m_columns.at(i).name) + QStringLiteral(" = ?");
+        params << toStored(m_columns.at(i).type, values.value(i));
+    }
+    params << identity;
+    QSqlQuery &q = m_db.write(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                  .arg(quoted(m_table.name), sets.join(QStringLiteral(", ")),
+                                       quoted(m_table.identityColumn())),
+                              params);
+    const int affected = q.numRowsAffected();
+    q.finish();
+    if (affected == 0)
+        throw EDatabaseError(QStringLiteral("Record has been deleted by another user"));
+}
+
+void TTableCursor::remove(qint64 identity)
+{
+    QSqlQuery &q = m_db.write(
+        QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(m_table.name), quoted(m_table.identityColumn())),
+        {identity});
+    q.finish();
+}

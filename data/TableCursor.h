@@ -1,0 +1,94 @@
+#pragma once
+
+#include "Cursor.h"
+#include "EngineCatalog.h"
+#include "FilterExpr.h"
+
+#include <optional>
+
+class TEngineDatabase;
+
+// A cursor over one table, positioned by key: a record is found again by its
+// reading-order value and identity, so moving one record costs one small
+// indexed read however large the table is. Records whose order value is null
+// come first, as they sort in SQL. A filter restricts every read in SQL.
+//
+// Walking forward (or backward) record by record reads ahead in growing
+// batches, so a long walk costs about what one plain ordered select does,
+// while a single step still reads a single record.
+class TTableCursor : public TCursor
+{
+public:
+    TTableCursor(TEngineDatabase &db, const TTableDef &table);
+
+    const QList<TCursorColumn> &columns() const override { return m_columns; }
+    bool canModify() const override { return true; }
+
+    QList<TRecordData> first(int n, int skip = 0) override;
+    QList<TRecordData> last(int n) override;
+    QList<TRecordData> after(const TRecordData &r, int n, int skip = 0) override;
+    QList<TRecordData> before(const TRecordData &r, int n, int skip = 0) override;
+    int count() override;
+    int recordNumber(const TRecordData &r) override;
+
+    const TTableDef &table() const { return m_table; }
+    TEngineDatabase &database() const { return m_db; }
+
+    // Replaces the filter; an empty expression reads every record.
+    void setFilter(const TFilterExpr &filter);
+
+    // The record with this identity, when it exists (and passes the filter,
+    // when `throughFilter`).
+    std::optional<TRecordData> byIdentity(qint64 identity, bool throughFilter);
+    // The first record in reading order whose column equals value, or, with
+    // `prefix`, whose text starts with value without regard to case.
+    std::optional<TRecordData> locate(int column, const QVariant &value, bool prefix);
+    // The value of resultColumn in the first record whose keyColumn equals
+    // key, without moving anything. Null when none matches.
+    QVariant lookup(int keyColumn, const QVariant &key, int resultColumn);
+
+    // Writes. values are in column order; the identity column is ignored.
+    // insert returns the identity the engine assigned.
+    qint64 insert(const QVariantList &values);
+    void update(qint64 identity, const QVariantList &values);
+    void remove(qint64 identity);
+
+    int identityColumn() const { return 0; }
+
+    // Engine value <-> stored value.
+    static QVariant toStored(TFieldType type, const QVariant &v);
+    static QVariant fromStored(TFieldType type, const QVariant &v);
+
+private:
+    QList<TRecordData> select(const QString &condition, const QVariantList &params, bool descending, int n,
+                              int skip);
+    int countWhere(const QString &condition, const QVariantList &params);
+    QString where(const QString &condition) const;
+    QVariantList withFilter(const QVariantList &params) const;
+    bool simpleOrder() const { return m_orderColumn == 0; }
+    bool aheadValid() const;
+
+    TEngineDatabase &m_db;
+    const TTableDef &m_table;
+    QList<TCursorColumn> m_columns;
+    int m_orderColumn = 0;
+    QString m_selectList;
+    QString m_from;
+    QString m_orderAsc;
+    QString m_orderDesc;
+    QString m_keyAfter;   // condition: (order, identity) after the bound pair
+    QString m_keyBefore;
+    TFilterExpr m_filter;
+
+    // Records read ahead beyond the last one handed out, in walking order.
+    struct Ahead
+    {
+        bool forward = true;
+        qint64 anchor = 0;  // identity of the record they follow
+        QList<TRecordData> records;
+        int nextBatch = 1;
+        quint64 generation = 0;
+    } m_ahead;
+    int m_countCache = -1;
+    quint64 m_countGeneration = 0;
+};

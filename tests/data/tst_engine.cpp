@@ -1,0 +1,271 @@
+#include "EngineConfig.h"
+#include "EngineDatabase.h"
+#include "FormatSettings.h"
+#include "TQuery.h"
+#include "TTable.h"
+#include "TestAlias.h"
+#include "TField.h"
+
+#include <QFile>
+#include <QtTest>
+
+// The engine as the program relies on it: aliases, tables opened by file
+// name, keys, and the local SQL statements of the summary and statements.
+class tst_Engine : public QObject
+{
+    Q_OBJECT
+
+private:
+    static TTable *openTable(QObject *owner, const QString &file)
+    {
+        auto *t = new TTable(owner);
+        t->setObjectName(file);
+        t->setDatabaseName(QStringLiteral("ARD"));
+        t->setTableName(file);
+        t->Open();
+        return t;
+    }
+
+private Q_SLOTS:
+    void init() { FormatSettings() = TFormatSettings(); }
+
+    void missingThingsAreNamed_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("alias not configured") << "alias" << "Unknown database alias: ARD";
+        QTest::newRow("alias folder gone") << "folder" << "The folder of database alias ARD does not exist";
+        QTest::newRow("database file gone") << "file" << "The database of alias ARD does not exist";
+        QTest::newRow("not a database") << "garbage" << "file is not a database";
+        QTest::newRow("table dropped") << "table" << "Table does not exist: Sales.DB";
+    }
+    void missingThingsAreNamed()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, expected);
+        TestAlias alias;
+        if (damage == QLatin1String("alias")) {
+            QFile::remove(alias.configFile());
+        } else if (damage == QLatin1String("folder")) {
+            QVERIFY(QDir(alias.folder()).removeRecursively());
+        } else if (damage == QLatin1String("file")) {
+            QVERIFY(QFile::remove(alias.databaseFile()));
+        } else if (damage == QLatin1String("garbage")) {
+            alias.fixture().close();
+            QFile f(alias.databaseFile());
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray(4096, 'x'));
+        } else {
+            alias.exec(QStringLiteral("DROP TABLE Sales"));
+        }
+        QString message;
+        try {
+            QObject owner;
+            openTable(&owner, QStringLiteral("Sales.DB"));
+        } catch (const EDatabaseError &e) {
+            message = e.message();
+        }
+        QVERIFY2(message.contains(expected), qPrintable(message));
+        // Nothing was created behind the user's back.
+        if (damage == QLatin1String("file"))
+            QVERIFY(!QFile::exists(alias.databaseFile()));
+    }
+
+    void tablesOpenByFileNameWithoutRegardToCase()
+    {
+        TestAlias alias;
+        QObject owner;
+        QVERIFY_DB(openTable(&owner, QStringLiteral("sales.db")));
+        QVERIFY_DB(openTable(&owner, QStringLiteral("ACCTRANS.DB")));
+    }
+
+    // A deleted account's number must never name a new account, or its old
+    // transactions would change owner.
+    void autoIncrementKeysAreNeverReused()
+    {
+        TestAlias alias;
+        QObject owner;
+        TTable *t = nullptr;
+        QVERIFY_DB(t = openTable(&owner, QStringLiteral("Accounts.db")));
+        QVERIFY_DB({
+            t->Append();
+            t->FieldByName(QStringLiteral("AccName"))->setAsString(QStringLiteral("Cash"));
+            t->Post();
+            t->Append();
+            t->FieldByName(QStringLiteral("AccName"))->setAsString(QStringLiteral("Bank"));
+            t->Post();
+        });
+        QCOMPARE(t->FieldByName(QStringLiteral("AccID"))->AsInteger(), 2);
+        QVERIFY_DB(t->Delete());
+        QVERIFY_DB({
+            t->Append();
+            t->FieldByName(QStringLiteral("AccName"))->setAsString(QStringLiteral("Card"));
+            t->Post();
+        });
+        QCOMPARE(t->FieldByName(QStringLiteral("AccID"))->AsInteger(), 3);
+    }
+
+    void duplicateInvoiceNumberIsAKeyViolation()
+    {
+        TestAlias alias;
+        QObject owner;
+        TTable *t = nullptr;
+        QVERIFY_DB(t = openTable(&owner, QStringLiteral("Sales.DB")));
+        QVERIFY_DB({
+            t->Append();
+            t->FieldByName(QStringLiteral("Id"))->setAsInteger(7);
+            t->Post();
+            t->Append();
+            t->FieldByName(QStringLiteral("Id"))->setAsInteger(7);
+        });
+        QString message;
+        try {
+            t->Post();
+        } catch (const EDatabaseError &e) {
+            message = e.message();
+        }
+        QVERIFY2(message.startsWith(QLatin1String("Key violation")), qPrintable(message));
+        // The refused record stays pending so the user can correct it.
+        QCOMPARE(t->State(), TDataSetState::dsInsert);
+        QVERIFY_DB({
+            t->FieldByName(QStringLiteral("Id"))->setAsInteger(8);
+            t->Post();
+        });
+        // Records without a number do not collide with each other.
+        QVERIFY_DB({
+            t->Append();
+            t->Post();
+            t->Append();
+            t->FieldByName(QStringLiteral("Customer"))->setAsString(QStringLiteral("x"));
+            t->Post();
+        });
+        QCOMPARE(alias.scalar(QStringLiteral("SELECT COUNT(*) FROM Sales")).toInt(), 4);
+    }
+
+    void summaryStatements()
+    {
+        TestAlias alias;
+        alias.exec(QStringLiteral("INSERT INTO AccTrans (DocDate, AccID, Increase, Decrease) VALUES "
+                                  "('2024-03-01', 1, 100, 0), ('2024-03-20', 1, 0, 30.5), ('2023-01-01', 2, 5, 0)"));
+        alias.exec(QStringLiteral("INSERT INTO Expenses (DocDate, ExpType, Amount) VALUES "
+                                  "('2024-03-09', 1, 10), ('2024-03-15', 1, 2.5), ('2024-03-16', 1, 1000), "
+                                  "('2024-03-10', 2, 7), (NULL, 2, 99)"));
+        QObject owner;
+        auto run = [&](const QString &sql) {
+            auto *q = new TQuery(&owner);
+            q->setObjectName(QStringLiteral("Q"));
+            q->setDatabaseName(QStringLiteral("ARD"));
+            q->setSQL(sql);
+            q->Open();
+            QMap<int, double> rows;
+            for (; !q->Eof(); q->Next())
+                rows[q->Fields().at(0)->AsInteger()] = q->Fields().at(1)->AsFloat();
+            return rows;
+        };
+        QMap<int, double> balances;
+        QVERIFY_DB(balances = run(QStringLiteral(
+                       "select AccID,( Sum(Increase) - Sum(Decrease) ) as Balance From AccTrans Group by AccID")));
+        QCOMPARE(balances, (QMap<int, double>{{1, 69.5}, {2, 5.0}}));
+
+        QMap<int, double> all;
+        QVERIFY_DB(all = run(QStringLiteral(
+                       "select ExpType,Sum(Amount) as Amount From Expenses Where 1 <> 2 Group By ExpType")));
+        QCOMPARE(all, (QMap<int, double>{{1, 1012.5}, {2, 106.0}}));
+
+        // The period condition: dates month, day, year, with the user's separator.
+        QMap<int, double> week;
+        QVERIFY_DB(week = run(QStringLiteral("select ExpType,Sum(Amount) as Amount From Expenses Where "
+                                             "DocDate >= '03.09.2024' AND DocDate <= '03.15.2024' Group By ExpType")));
+        QCOMPARE(week, (QMap<int, double>{{1, 12.5}, {2, 7.0}}));
+        QMap<int, double> day;
+        QVERIFY_DB(day = run(QStringLiteral(
+                       "select ExpType,Sum(Amount) as Amount From Expenses Where DocDate = '03/10/2024' Group By ExpType")));
+        QCOMPARE(day, (QMap<int, double>{{2, 7.0}}));
+
+        QVERIFY_DB_ERROR(run(QStringLiteral("select ExpType,Sum(Amount) as Amount From Expenses Where "
+                                            "DocDate = 'Mar 10 2024' Group By ExpType")),
+                         QStringLiteral("'Mar 10 2024' is not a valid date"));
+    }
+
+    void statementQueriesReadEveryStoredFieldByDate()
+    {
+        TestAlias alias;
+        alias.exec(QStringLiteral("INSERT INTO AccTrans (DocDate, AccID, \"Transaction\", Increase, Decrease, Remarks) "
+                                  "VALUES ('2024-03-02', 3, 'b', 1, 0, 'r2'), ('2023-12-31', 3, 'a', 2, 0, 'r1'), "
+                                  "('2024-01-01', 4, 'other', 9, 0, '')"));
+        QObject owner;
+        auto *q = new TQuery(&owner);
+        q->setObjectName(QStringLiteral("AccTransQuery"));
+        q->setDatabaseName(QStringLiteral("ARD"));
+        q->setSQL(QStringLiteral("select * From AccTrans Where AccID = 3 Order By DocDate"));
+        QVERIFY_DB(q->Open());
+        QStringList names;
+        for (TField *f : q->Fields())
+            names << f->FieldName();
+        for (const char *n : {"DocDate", "Transaction", "Increase", "Decrease", "Remarks", "Id", "AccID"})
+            QVERIFY2(names.contains(QLatin1String(n), Qt::CaseInsensitive), n);
+        QCOMPARE(q->RecordCount(), 2);
+        QCOMPARE(q->FieldByName(QStringLiteral("docdate"))->DisplayText(), QStringLiteral("12/31/23"));
+        QCOMPARE(q->FieldByName(QStringLiteral("Transaction"))->AsString(), QStringLiteral("a"));
+        QVERIFY_DB_ERROR(q->Insert(), QStringLiteral("AccTransQuery: Cannot modify a read-only dataset"));
+        QVERIFY_DB_ERROR(q->Edit(), QStringLiteral("AccTransQuery: Cannot modify a read-only dataset"));
+        QVERIFY_DB_ERROR(q->Delete(), QStringLiteral("AccTransQuery: Cannot modify a read-only dataset"));
+    }
+
+    void maxInvoiceNumberIsNullOnAnEmptyTable()
+    {
+        TestAlias alias;
+        QObject owner;
+        auto *q = new TQuery(&owner);
+        q->setDatabaseName(QStringLiteral("ARD"));
+        q->setSQL(QStringLiteral("Select Max(ID) as MaxID From Sales"));
+        QVERIFY_DB(q->Open());
+        QVERIFY(q->FieldByName(QStringLiteral("MaxID"))->IsNull());
+        QCOMPARE(q->FieldByName(QStringLiteral("MaxID"))->AsInteger(), 0);
+    }
+
+    // Every post is its own transaction, on a journal synced to disk.
+    void postsAreDurableTransactions()
+    {
+        TestAlias alias;
+        QObject owner;
+        TTable *t = nullptr;
+        QVERIFY_DB(t = openTable(&owner, QStringLiteral("Expenses.db")));
+        QVERIFY_DB({
+            t->Append();
+            t->FieldByName(QStringLiteral("Amount"))->setAsFloat(1.25);
+            t->Post();
+        });
+        // Another connection sees it at once: nothing is left uncommitted.
+        QCOMPARE(alias.scalar(QStringLiteral("SELECT Amount FROM Expenses")).toDouble(), 1.25);
+        TEngineDatabase &db = TEngineDatabase::forAlias(QStringLiteral("ARD"));
+        QSqlQuery q = db.run(QStringLiteral("PRAGMA synchronous"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 2);  // FULL
+    }
+
+    void explicitTransactionStoresAllOrNothing()
+    {
+        TestAlias alias;
+        QObject owner;
+        TTable *t = nullptr;
+        QVERIFY_DB(t = openTable(&owner, QStringLiteral("AccTrans.db")));
+        TEngineDatabase &db = TEngineDatabase::forAlias(QStringLiteral("ARD"));
+        QVERIFY_DB({
+            db.startTransaction();
+            t->Append();
+            t->FieldByName(QStringLiteral("Decrease"))->setAsFloat(250);
+            t->Post();
+            t->Append();
+            t->FieldByName(QStringLiteral("Increase"))->setAsFloat(250);
+            t->Post();
+            db.rollback();
+        });
+        QCOMPARE(alias.scalar(QStringLiteral("SELECT COUNT(*) FROM AccTrans")).toInt(), 0);
+        QVERIFY_DB(t->Refresh());
+        QVERIFY(t->IsEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Engine)
+#include "tst_engine.moc"

@@ -1,0 +1,276 @@
+#include "EDatabaseError.h"
+#include "EngineCatalog.h"
+#include "LocalSql.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QTest>
+
+// Prints the driver's message when a step against the database fails.
+#define QVERIFY_SQL(q, stmt) QVERIFY2((q).stmt, qPrintable((q).lastError().text()))
+
+namespace {
+
+const QString kConnection = QStringLiteral("tst_localsql");
+
+TLocalSql prepared(const QString &statement)
+{
+    return TLocalSql::prepare(statement, &EngineCatalog::isDateColumn);
+}
+
+} // namespace
+
+class tst_LocalSql : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void prepare_data();
+    void prepare();
+    void invalidDate_data();
+    void invalidDate();
+    void unterminatedQuote_data();
+    void unterminatedQuote();
+    void selectsRows_data();
+    void selectsRows();
+
+private:
+    QSqlDatabase db() const { return QSqlDatabase::database(kConnection); }
+};
+
+// A fresh in-memory database with the engine's schema and a few expenses
+// around the week of Saturday 9 to Friday 15 March 2024.
+void tst_LocalSql::init()
+{
+    QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
+    d.setDatabaseName(QStringLiteral(":memory:"));
+    QVERIFY2(d.open(), qPrintable(d.lastError().text()));
+    QSqlQuery q(d);
+    for (const QString &s : EngineCatalog::createStatements())
+        QVERIFY_SQL(q, exec(s));
+
+    struct Expense
+    {
+        const char *date;  // ISO, as the engine stores it; null for no date
+        double amount;
+        int expType;
+        const char *remarks;
+    };
+    const Expense rows[] = {
+        {"2024-03-08", 1, 1, "day before"},
+        {"2024-03-09", 10, 1, "first day"},
+        {"2024-03-12", 100, 2, "O'Brien"},
+        {"2024-03-15", 1000, 1, "last day"},
+        {"2024-03-16", 10000, 2, "day after"},
+        {"2023-03-12", 7, 2, "a year earlier"},
+        {"2024-09-03", 20, 1, "day and month swapped"},
+        {nullptr, 100000, 2, "'); DROP TABLE Sales; --"},
+    };
+    QVERIFY_SQL(q, prepare(QStringLiteral(
+                    "INSERT INTO Expenses (DocDate, Amount, ExpType, Remarks, AccID) VALUES (?, ?, ?, ?, 1)")));
+    for (const Expense &e : rows) {
+        q.addBindValue(e.date ? QVariant(QString::fromLatin1(e.date)) : QVariant(QMetaType(QMetaType::QString)));
+        q.addBindValue(e.amount);
+        q.addBindValue(e.expType);
+        q.addBindValue(QString::fromLatin1(e.remarks));
+        QVERIFY_SQL(q, exec());
+    }
+}
+
+void tst_LocalSql::cleanup()
+{
+    {
+        QSqlDatabase d = QSqlDatabase::database(kConnection, false);
+        d.close();
+    }
+    QSqlDatabase::removeDatabase(kConnection);
+}
+
+void tst_LocalSql::prepare_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QVariantList>("params");
+
+    const QString head = QStringLiteral("select ExpType,Sum(Amount) as Amount From Expenses Where ");
+    const QString tail = QStringLiteral(" Group By ExpType");
+    const auto iso = [](const char *s) { return QVariant(QString::fromLatin1(s)); };
+
+    QTest::newRow("period range, slash separator")
+        << head + QStringLiteral("DocDate >= '03/09/2024' AND DocDate <= '03/15/2024'") + tail
+        << head + QStringLiteral("DocDate >= ? AND DocDate <= ?") + tail
+        << QVariantList{iso("2024-03-09"), iso("2024-03-15")};
+    QTest::newRow("single day, dot separator")
+        << head + QStringLiteral("DocDate = '03.09.2024'") + tail << head + QStringLiteral("DocDate = ?") + tail
+        << QVariantList{iso("2024-03-09")};
+    QTest::newRow("short numbers and year, dash separator")
+        << QStringLiteral("DocDate = '3-9-24'") << QStringLiteral("DocDate = ?") << QVariantList{iso("2024-03-09")};
+    QTest::newRow("separator of several characters")
+        << QStringLiteral("DocDate = '03. 09. 2024'") << QStringLiteral("DocDate = ?")
+        << QVariantList{iso("2024-03-09")};
+    QTest::newRow("two-digit years 49 and 50 on either side of the century")
+        << QStringLiteral("DocDate <= '12/31/49' AND DocDate >= '1/1/50'")
+        << QStringLiteral("DocDate <= ? AND DocDate >= ?") << QVariantList{iso("2049-12-31"), iso("1950-01-01")};
+    QTest::newRow("leap day")
+        << QStringLiteral("DocDate = '02/29/2024'") << QStringLiteral("DocDate = ?") << QVariantList{iso("2024-02-29")};
+    QTest::newRow("literal before the column")
+        << QStringLiteral("'03/15/2024' >= DocDate") << QStringLiteral("? >= DocDate")
+        << QVariantList{iso("2024-03-15")};
+    QTest::newRow("qualified, quoted and lower-case columns, every operator")
+        << QStringLiteral("e.DocDate <> '12/31/1999' OR \"DocDate\" < '1/2/2000' OR docdate > '1/3/2000' "
+                          "OR t.\"DocDate\"='1/4/2000'")
+        << QStringLiteral("e.DocDate <> ? OR \"DocDate\" < ? OR docdate > ? OR t.\"DocDate\"=?")
+        << QVariantList{iso("1999-12-31"), iso("2000-01-02"), iso("2000-01-03"), iso("2000-01-04")};
+    QTest::newRow("text column keeps a date-like literal as text")
+        << QStringLiteral("Remarks = '03/09/2024' AND DocDate = '03/09/2024'")
+        << QStringLiteral("Remarks = ? AND DocDate = ?") << QVariantList{iso("03/09/2024"), iso("2024-03-09")};
+    QTest::newRow("date column not compared: LIKE pattern stays text")
+        << QStringLiteral("DocDate LIKE '2024-03%'") << QStringLiteral("DocDate LIKE ?") << QVariantList{iso("2024-03%")};
+    QTest::newRow("doubled quote")
+        << QStringLiteral("Remarks = 'O''Brien'") << QStringLiteral("Remarks = ?") << QVariantList{iso("O'Brien")};
+    QTest::newRow("hostile literal")
+        << QStringLiteral("Remarks = '''); DROP TABLE Sales; --'") << QStringLiteral("Remarks = ?")
+        << QVariantList{iso("'); DROP TABLE Sales; --")};
+    QTest::newRow("quotes inside an identifier and a comment are not literals")
+        << QStringLiteral("select \"it's\" From Sales -- don't\nWhere Id = 5 /* 'x' */")
+        << QStringLiteral("select \"it's\" From Sales -- don't\nWhere Id = 5 /* 'x' */") << QVariantList{};
+
+    const char *const unchanged[] = {
+        "select AccID,( Sum(Increase) - Sum(Decrease) ) as Balance From AccTrans Group by AccID",
+        "select ExpType,Sum(Amount) as Amount From Expenses Where 1 <> 2 Group By ExpType",
+        "Select Max(ID) as MaxID From Sales",
+        "select * From AccTrans Where AccID = 5 Order By DocDate",
+        "select * From Expenses Where ExpType = 12 Order By DocDate",
+    };
+    for (const char *s : unchanged)
+        QTest::addRow("no literals: %s", s) << QString::fromLatin1(s) << QString::fromLatin1(s) << QVariantList{};
+}
+
+void tst_LocalSql::prepare()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, sql);
+    QFETCH(QVariantList, params);
+
+    const TLocalSql out = prepared(statement);
+    QCOMPARE(out.sql, sql);
+    QCOMPARE(out.params, params);
+    for (const QVariant &p : out.params)
+        QCOMPARE(p.typeId(), QMetaType::QString);
+}
+
+void tst_LocalSql::invalidDate_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("literal");
+
+    const auto row = [](const char *name, const char *statement, const char *literal) {
+        QTest::newRow(name) << QString::fromUtf8(statement) << QString::fromUtf8(literal);
+    };
+    row("day that does not exist", "DocDate = '02/30/2024'", "02/30/2024");
+    row("29 February outside a leap year", "DocDate = '02/29/2023'", "02/29/2023");
+    row("day first, read as month 13", "DocDate >= '13/03/2024'", "13/03/2024");
+    row("ISO order", "DocDate = '2024-03-09'", "2024-03-09");
+    row("two numbers", "DocDate = '03/09'", "03/09");
+    row("four numbers", "DocDate = '03/09/2024/1'", "03/09/2024/1");
+    row("three-digit year", "DocDate = '03/09/202'", "03/09/202");
+    row("month spelled", "DocDate = '09-Mar-2024'", "09-Mar-2024");
+    row("empty text", "DocDate = ''", "");
+    row("second literal of a range, before the column", "DocDate >= '03/09/2024' AND '03/32/2024' >= DocDate",
+        "03/32/2024");
+    row("quote in the text", "DocDate = '03/09/2024'''", "03/09/2024'");
+}
+
+void tst_LocalSql::invalidDate()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, literal);
+
+    try {
+        prepared(statement);
+        QFAIL("no error raised");
+    } catch (const EDatabaseError &e) {
+        QCOMPARE(e.message(), QStringLiteral("'%1' is not a valid date").arg(literal));
+    }
+}
+
+void tst_LocalSql::unterminatedQuote_data()
+{
+    QTest::addColumn<QString>("statement");
+
+    QTest::newRow("literal") << QStringLiteral("select * From Expenses Where Remarks = 'abc");
+    QTest::newRow("literal ending in a doubled quote") << QStringLiteral("Remarks = 'abc''");
+    QTest::newRow("identifier") << QStringLiteral("select \"Remarks From Expenses");
+}
+
+// A quote that never closes leaves no way to tell literal from statement, so
+// nothing of it may go on to SQLite.
+void tst_LocalSql::unterminatedQuote()
+{
+    QFETCH(QString, statement);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, prepared(statement));
+}
+
+void tst_LocalSql::selectsRows_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QStringList>("rows");  // columns joined by ",", rows in any order
+
+    const QString head = QStringLiteral("select ExpType,Sum(Amount) as Amount From Expenses Where ");
+    const QString tail = QStringLiteral(" Group By ExpType");
+
+    QTest::newRow("week, both ends included")
+        << head + QStringLiteral("DocDate >= '03/09/2024' AND DocDate <= '03/15/2024'") + tail
+        << QStringList{QStringLiteral("1,1010"), QStringLiteral("2,100")};
+    QTest::newRow("week, dot separator")
+        << head + QStringLiteral("DocDate >= '03.09.2024' AND DocDate <= '03.15.2024'") + tail
+        << QStringList{QStringLiteral("1,1010"), QStringLiteral("2,100")};
+    QTest::newRow("single day, dash separator")
+        << head + QStringLiteral("DocDate = '03-12-2024'") + tail << QStringList{QStringLiteral("2,100")};
+    QTest::newRow("year with a two-digit year")
+        << head + QStringLiteral("DocDate >= '1/1/23' AND DocDate <= '12/31/23'") + tail
+        << QStringList{QStringLiteral("2,7")};
+    QTest::newRow("first day after the last: nothing")
+        << head + QStringLiteral("DocDate >= '03/15/2024' AND DocDate <= '03/09/2024'") + tail << QStringList{};
+    QTest::newRow("all dates, undated included")
+        << head + QStringLiteral("1 <> 2") + tail << QStringList{QStringLiteral("1,1031"), QStringLiteral("2,110107")};
+    QTest::newRow("doubled quote matches the stored quote")
+        << QStringLiteral("select ExpType, Remarks From Expenses Where Remarks = 'O''Brien'")
+        << QStringList{QStringLiteral("2,O'Brien")};
+    QTest::newRow("hostile literal is only compared")
+        << QStringLiteral("select ExpType, Remarks From Expenses Where Remarks = '''); DROP TABLE Sales; --'")
+        << QStringList{QStringLiteral("2,'); DROP TABLE Sales; --")};
+}
+
+void tst_LocalSql::selectsRows()
+{
+    QFETCH(QString, statement);
+    QFETCH(QStringList, rows);
+
+    const TLocalSql prep = prepared(statement);
+    QSqlQuery q(db());
+    QVERIFY_SQL(q, prepare(prep.sql));
+    for (const QVariant &p : prep.params)
+        q.addBindValue(p);
+    QVERIFY_SQL(q, exec());
+    QStringList got;
+    while (q.next()) {
+        QStringList cols;
+        for (int i = 0; i < q.record().count(); ++i)
+            cols << q.value(i).toString();
+        got << cols.join(QLatin1Char(','));
+    }
+    got.sort();
+    rows.sort();
+    QCOMPARE(got, rows);
+    QVERIFY2(db().tables().contains(QStringLiteral("Sales")), "a literal reached the statement");
+}
+
+QTEST_GUILESS_MAIN(tst_LocalSql)
+#include "tst_localsql.moc"
