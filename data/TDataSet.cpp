@@ -577,7 +577,6 @@ void TDataSet::startNewRecord(bool append)
     }
     m_presented = -1;
     m_insertedAt = m_active;
-    m_appending = append;
     m_state = TDataSetState::dsInsert;
     m_modified = false;
     try {
@@ -694,15 +693,15 @@ void TDataSet::CheckBrowseMode()
         Cancel();
 }
 
-// Drops the record being inserted and stands again where the user was: on
-// the record it was inserted before, or, after an append, on the last record.
+// Drops the record being inserted and stands again on the record that was
+// current when it was started (the last one when the table was empty).
 void TDataSet::abandonNewRecord()
 {
     m_buffers.erase(m_buffers.begin() + m_insertedAt);
     m_state = TDataSetState::dsBrowse;
     m_modified = false;
     m_presented = -1;
-    if (!m_appending && m_savedBuffer.rec.identity != 0) {
+    if (m_savedBuffer.rec.identity != 0) {
         fillWindowNear(m_savedBuffer.rec, m_insertedAt);
         return;
     }

@@ -197,7 +197,6 @@ private:
     bool m_inNewRecord = false;
     Buffer m_savedBuffer;       // the record as it was before editing
     int m_insertedAt = -1;      // window index of the record being inserted
-    bool m_appending = false;   // it was appended after the last record
 
     int m_disableCount = 0;
     TDataSetState m_disabledState = TDataSetState::dsInactive;
