@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FieldTypes.h"
+#include "RecordValues.h"
 
 #include <QList>
 #include <QString>
@@ -14,13 +15,11 @@ struct TCursorColumn
     int size = 0;
 };
 
-// One record as the engine hands it over: its values in column order,
-// already typed (QDate for dates, double, int, QString; an invalid QVariant
-// for null), and where it stands.
+// One record as the engine hands it over: its values in column order, and
+// where it stands.
 struct TRecordData
 {
-    QVariantList values;
-    QVariant orderKey;      // tables: the stored value of the reading-order column
+    TRecordValues values;
     qint64 identity = 0;    // tables: the record's identity
     qint64 recNo = 0;       // 1-based number among the records that pass; 0 when not known
 };

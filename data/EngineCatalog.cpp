@@ -118,7 +118,13 @@ QStringList EngineCatalog::createStatements()
     }
     // The statements ask for one account's history and one type's expenses.
     out << QStringLiteral("CREATE INDEX \"AccTrans_Account\" ON \"AccTrans\" (\"AccID\", \"DocDate\")");
-    out << QStringLiteral("CREATE INDEX \"Expenses_Type\" ON \"Expenses\" (\"ExpType\", \"DocDate\")");
+    // It also holds the amounts, so the totals per type read no table rows.
+    out << QStringLiteral(
+        "CREATE INDEX \"Expenses_Type\" ON \"Expenses\" (\"ExpType\", \"DocDate\", \"Amount\")");
+    // Every Summary refresh sums each account's movements over all dates: an
+    // index holding the amounts answers that without reading the table.
+    out << QStringLiteral(
+        "CREATE INDEX \"AccTrans_Balance\" ON \"AccTrans\" (\"AccID\", \"Increase\", \"Decrease\")");
     return out;
 }
 

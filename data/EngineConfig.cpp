@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <algorithm>
 
 namespace {
 const QString AliasGroup = QStringLiteral("Aliases");
@@ -40,6 +41,14 @@ QString EngineConfig::aliasFolder(const QString &alias)
 
 void EngineConfig::setAlias(const QString &alias, const QString &folder)
 {
+    // The name is an INI key: keep it to letters, digits and underscores so
+    // it can never name a group or another key.
+    const bool plain = !alias.isEmpty() && std::all_of(alias.cbegin(), alias.cend(), [](QChar c) {
+        return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+               (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('_');
+    });
+    if (!plain)
+        throw EDatabaseError(QStringLiteral("An alias name has only letters, digits and underscores: %1").arg(alias));
     const QString file = configFile();
     QDir().mkpath(QFileInfo(file).absolutePath());
     QSettings s(file, QSettings::IniFormat);

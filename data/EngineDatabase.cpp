@@ -3,11 +3,14 @@
 #include "EDatabaseError.h"
 #include "EngineConfig.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSqlDriver>
 #include <QUrl>
 #include <map>
+#include <sqlite3.h>
 
 namespace {
 
@@ -47,6 +50,9 @@ TEngineDatabase::TEngineDatabase(QString alias, QString file, QString connection
 
 TEngineDatabase::~TEngineDatabase()
 {
+    for (sqlite3_stmt *st : std::as_const(m_readStatements))
+        sqlite3_finalize(st);
+    m_readStatements.clear();
     m_prepared.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -85,10 +91,25 @@ TEngineDatabase &TEngineDatabase::forAlias(const QString &alias)
             throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2")
                                      .arg(file, messageFor(probe.lastError())));
     }
+    const QVariant h = db.driver()->handle();
+    if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
+        d->m_handle = *static_cast<sqlite3 *const *>(h.constData());
+    if (!d->m_handle)
+        throw EDatabaseError(QStringLiteral("Cannot open the database %1: no SQLite handle").arg(file));
     d->execRaw(QStringLiteral("PRAGMA synchronous = FULL"));
     d->execRaw(QStringLiteral("PRAGMA foreign_keys = OFF"));
+    // A year of a journal's index and rows fits in this, so walking the
+    // same period again (every Summary refresh does) reads no page twice.
+    d->execRaw(QStringLiteral("PRAGMA cache_size = -32768"));
     TEngineDatabase &ref = *d;
     open.emplace(key, std::move(d));
+    // Connections must go while Qt's SQL layer still exists: close them when
+    // the application object does, whoever forgets to.
+    static bool closeAtExit = false;
+    if (!closeAtExit && QCoreApplication::instance()) {
+        qAddPostRoutine(&TEngineDatabase::closeAll);
+        closeAtExit = true;
+    }
     return ref;
 }
 
@@ -109,8 +130,12 @@ void TEngineDatabase::createBooks(const QString &folder)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(file);
-        if (!db.open())
-            throw EDatabaseError(QStringLiteral("Cannot create the database %1: %2").arg(file, messageFor(db.lastError())));
+        if (!db.open()) {
+            const QString error = messageFor(db.lastError());
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(connection);
+            throw EDatabaseError(QStringLiteral("Cannot create the database %1: %2").arg(file, error));
+        }
         QSqlQuery q(db);
         bool ok = q.exec(QStringLiteral("PRAGMA synchronous = FULL")) && db.transaction();
         for (const QString &stmt : EngineCatalog::createStatements()) {
@@ -235,6 +260,28 @@ QSqlQuery &TEngineDatabase::write(const QString &sql, const QVariantList &params
         throw;
     }
     return q;
+}
+
+sqlite3_stmt *TEngineDatabase::readStatement(const QString &sql)
+{
+    auto it = m_readStatements.constFind(sql);
+    if (it != m_readStatements.cend())
+        return *it;
+    sqlite3_stmt *st = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    const int rc = sqlite3_prepare_v3(m_handle, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &st,
+                                      nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(st);
+        throw EDatabaseError(messageFor(sqlite3_extended_errcode(m_handle), QString::fromUtf8(sqlite3_errmsg(m_handle))));
+    }
+    m_readStatements.insert(sql, st);
+    return st;
+}
+
+QString TEngineDatabase::messageFor(int code, const QString &text)
+{
+    return messageFor(QSqlError(QString(), text, QSqlError::StatementError, QString::number(code)));
 }
 
 QString TEngineDatabase::messageFor(const QSqlError &error)

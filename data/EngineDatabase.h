@@ -10,6 +10,9 @@
 #include <memory>
 
 class QSqlError;
+struct sqlite3;
+struct sqlite3_stmt;
+class TSqlReader;
 
 // One open database of an alias: the SQLite file in the alias folder, shared
 // by every table and query that names the alias. It runs statements with
@@ -72,8 +75,16 @@ public:
 
     // The user-visible text of an engine error.
     static QString messageFor(const QSqlError &error);
+    static QString messageFor(int code, const QString &text);
+
+    // SQLite's own handle of the connection, for the reads that go through
+    // many rows (TSqlReader).
+    sqlite3 *handle() const { return m_handle; }
 
 private:
+    friend class TSqlReader;
+    sqlite3_stmt *readStatement(const QString &sql);
+
     TEngineDatabase(QString alias, QString file, QString connection);
     void execRaw(const QString &sql);
 
@@ -81,6 +92,8 @@ private:
     QString m_file;
     QString m_connection;
     QHash<QString, std::shared_ptr<QSqlQuery>> m_prepared;
+    QHash<QString, sqlite3_stmt *> m_readStatements;
+    sqlite3 *m_handle = nullptr;
     bool m_explicitTransaction = false;
     quint64 m_generation = 0;
 };

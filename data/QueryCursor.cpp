@@ -4,11 +4,9 @@
 #include "EngineCatalog.h"
 #include "EngineDatabase.h"
 #include "LocalSql.h"
+#include "SqlReader.h"
 #include "TableCursor.h"
 
-#include <QRegularExpression>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <algorithm>
 
 namespace {
@@ -22,76 +20,30 @@ TQueryCursor::TQueryCursor(TEngineDatabase &db, const QString &statement) : m_db
     while (m_sql.endsWith(QLatin1Char(';')))
         m_sql.chop(1);
     m_params = prepared.params;
+    m_sql += QStringLiteral(" LIMIT ? OFFSET ?");
 
-    // The first batch also tells the columns and, where the statement reads
-    // a table's column by name, its kind.
-    QSqlQuery &q = m_db.prepared(m_sql + QStringLiteral(" LIMIT ? OFFSET ?"));
-    m_db.exec(q, QVariantList(m_params) << m_nextBatch << 0);
-    const QSqlRecord rec = q.record();
-    QStringList names;
-    for (int i = 0; i < rec.count(); ++i)
-        names << rec.fieldName(i);
-    QList<QList<QVariant>> raw;
-    while (q.next()) {
-        QList<QVariant> row;
-        for (int i = 0; i < rec.count(); ++i)
-            row << q.value(i);
-        raw << row;
-    }
-    q.finish();
-    typeColumns(names, raw.isEmpty() ? QList<QVariant>() : raw.first(), m_sql);
-    for (const QList<QVariant> &row : std::as_const(raw)) {
-        TRecordData r;
-        for (qsizetype i = 0; i < row.size(); ++i)
-            r.values << TTableCursor::fromStored(m_columns.at(i).type, row.at(i));
-        r.recNo = m_rows.size() + 1;
-        m_rows << r;
-    }
-    m_atEnd = raw.size() < m_nextBatch;
-    if (m_atEnd)
-        m_count = int(m_rows.size());
-}
-
-void TQueryCursor::typeColumns(const QStringList &names, const QList<QVariant> &firstRow, const QString &statement)
-{
-    static const QRegularExpression fromTable(QStringLiteral("\\bfrom\\s+\"?([A-Za-z_][A-Za-z0-9_]*)"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = fromTable.match(statement);
-    const TTableDef *table = m.hasMatch() ? EngineCatalog::find(m.captured(1)) : nullptr;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        TCursorColumn c{names.at(i), TFieldType::Float, 0};
-        if (const TColumnDef *def = table ? table->column(names.at(i)) : nullptr) {
-            c.type = def->type == TFieldType::AutoInc ? TFieldType::Integer : def->type;
-            c.size = def->size;
-        } else if (i < firstRow.size() && firstRow.at(i).isValid() && !firstRow.at(i).isNull()) {
-            const QMetaType t = firstRow.at(i).metaType();
-            if (t.id() == QMetaType::LongLong || t.id() == QMetaType::Int)
-                c.type = TFieldType::Integer;
-            else if (t.id() == QMetaType::QString) {
-                c.type = TFieldType::String;
-                c.size = 255;
-            }
-        }
-        m_columns << c;
+    TSqlReader reader(m_db, m_sql, QVariantList(m_params) << 0 << 0);
+    for (int i = 0; i < reader.columnCount(); ++i) {
+        int size = 0;
+        const TFieldType type = reader.columnType(i, &size);
+        m_columns.append({reader.columnName(i), type, size});
     }
 }
 
 void TQueryCursor::readBatch(int n)
 {
-    QSqlQuery &q = m_db.prepared(m_sql + QStringLiteral(" LIMIT ? OFFSET ?"));
-    m_db.exec(q, QVariantList(m_params) << n << qint64(m_rows.size()));
+    TSqlReader q(m_db, m_sql, QVariantList(m_params) << n << qint64(m_rows.size()));
     int got = 0;
-    const qsizetype ncols = m_columns.size();
+    const int ncols = int(m_columns.size());
     while (q.next()) {
         TRecordData r;
-        r.values.reserve(ncols);
-        for (qsizetype i = 0; i < ncols; ++i)
-            r.values << TTableCursor::fromStored(m_columns.at(i).type, q.value(int(i)));
+        r.values.resize(ncols);
+        for (int i = 0; i < ncols; ++i)
+            q.read(i, m_columns.at(i).type, r.values, i);
         r.recNo = m_rows.size() + 1;
         m_rows << r;
         ++got;
     }
-    q.finish();
     if (got < n) {
         m_atEnd = true;
         m_count = int(m_rows.size());
@@ -101,8 +53,11 @@ void TQueryCursor::readBatch(int n)
 void TQueryCursor::readUpTo(qint64 upTo)
 {
     while (!m_atEnd && m_rows.size() < upTo) {
-        m_nextBatch = std::min(m_nextBatch * 2, MaxBatch);
-        readBatch(int(std::max<qint64>(m_nextBatch, upTo - m_rows.size())));
+        // The first read takes just what is asked; a reader that keeps going
+        // gets growing batches.
+        const qint64 need = upTo - m_rows.size();
+        m_nextBatch = m_rows.isEmpty() ? int(need) : std::min(std::max(m_nextBatch * 2, 64), MaxBatch);
+        readBatch(int(std::max<qint64>(m_nextBatch, need)));
     }
 }
 
@@ -145,9 +100,11 @@ QList<TRecordData> TQueryCursor::before(const TRecordData &r, int n, int skip)
 int TQueryCursor::count()
 {
     if (m_count < 0) {
-        QSqlQuery q = m_db.run(QStringLiteral("SELECT COUNT(*) FROM (") + m_sql + QStringLiteral(") AS counted"),
-                               m_params);
-        m_count = q.next() ? q.value(0).toInt() : 0;
+        QString statement = m_sql;
+        statement.chop(int(qstrlen(" LIMIT ? OFFSET ?")));
+        TSqlReader q(m_db, QStringLiteral("SELECT COUNT(*) FROM (") + statement + QStringLiteral(") AS counted"),
+                     m_params);
+        m_count = q.next() ? int(q.toInt64(0)) : 0;
     }
     return m_count;
 }

@@ -5,14 +5,16 @@
 class TEngineDatabase;
 
 // A read-only cursor over the result of one local SQL statement. Rows are
-// read in batches only as far as someone asks, numbered from 1, and kept
-// while the query stays open, so moving back and forth does not run the
-// statement again. The record count runs a COUNT over the statement unless
-// the end has already been read.
+// read in batches only as far as someone asks (a grouped sum streams, so the
+// first rows cost a fraction of the whole), numbered from 1, and kept while
+// the query stays open, so moving back and forth does not run the statement
+// again. The record count runs a COUNT over the statement unless the end has
+// already been read.
 class TQueryCursor : public TCursor
 {
 public:
-    // Runs the statement and reads its first batch. Throws EDatabaseError.
+    // Prepares the statement, which checks it and tells its columns; rows
+    // are read only when asked for. Throws EDatabaseError.
     TQueryCursor(TEngineDatabase &db, const QString &statement);
 
     const QList<TCursorColumn> &columns() const override { return m_columns; }
@@ -30,7 +32,6 @@ private:
     void readUpTo(qint64 upTo);
     QList<TRecordData> slice(qint64 fromNo, int n);
     void readBatch(int n);
-    void typeColumns(const QStringList &names, const QList<QVariant> &firstRow, const QString &statement);
 
     TEngineDatabase &m_db;
     QString m_sql;
@@ -39,5 +40,5 @@ private:
     QList<TRecordData> m_rows;
     bool m_atEnd = false;
     int m_count = -1;
-    int m_nextBatch = 64;
+    int m_nextBatch = 0;
 };

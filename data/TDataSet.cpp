@@ -119,24 +119,25 @@ TDataSet::Buffer TDataSet::makeBuffer(TRecordData rec) const
 {
     Buffer b;
     b.rec = std::move(rec);
-    while (b.rec.values.size() < m_storedSlots)
-        b.rec.values.append(QVariant());
+    if (b.rec.values.size() < m_storedSlots)
+        b.rec.values.resize(m_storedSlots);
     resetLookups(b);
     return b;
 }
 
+// Lookup values are made room for only when one is first wanted, so a walk
+// that never shows a name pays nothing for them.
 void TDataSet::resetLookups(Buffer &b) const
 {
-    b.lookups = QVariantList(m_lookupSlots);
-    b.computed.assign(size_t(m_lookupSlots), false);
+    b.lookups.clear();
+    b.computed.clear();
 }
 
-const QVariant &TDataSet::storedValue(const TField *field) const
+QVariant TDataSet::storedValue(const TField *field) const
 {
-    static const QVariant null;
     const int i = presentedIndex();
     if (i < 0 || i >= int(m_buffers.size()))
-        return null;
+        return QVariant();
     return m_buffers[size_t(i)].rec.values.at(field->m_slot);
 }
 
@@ -151,6 +152,10 @@ QVariant TDataSet::lookupFieldValue(const TField *field) const
         return QVariant();
     Buffer &b = m_buffers[size_t(i)];
     const int slot = field->m_slot;
+    if (b.computed.size() < size_t(m_lookupSlots)) {
+        b.lookups = QVariantList(m_lookupSlots);
+        b.computed.assign(size_t(m_lookupSlots), false);
+    }
     if (!b.computed[size_t(slot)]) {
         QVariant v;
         TDataSet *table = field->LookupDataSet();
@@ -181,7 +186,7 @@ void TDataSet::setFieldValue(TField *field, const QVariant &value)
 {
     checkAssignable(field);
     Buffer &b = m_buffers[size_t(m_active)];
-    b.rec.values[field->m_slot] = value;
+    b.rec.values.set(field->m_slot, value);
     resetLookups(b);
     if (!m_inNewRecord)
         m_modified = true;
@@ -734,7 +739,7 @@ std::optional<TRecordData> TDataSet::locateRecord(int column, const QVariant &va
     for (int n = 1;; n += 64) {
         const QList<TRecordData> rows = m_cursor->first(64, n - 1);
         for (const TRecordData &r : rows) {
-            const QVariant &v = r.values.at(column);
+            const QVariant v = r.values.at(column);
             if (prefix ? v.toString().startsWith(text, Qt::CaseInsensitive) : v == value)
                 return r;
         }

@@ -163,7 +163,7 @@ private:
     void addField(TField *field);
     void removeField(TField *field);
     void moveField(TField *field, int index);
-    const QVariant &storedValue(const TField *field) const;
+    QVariant storedValue(const TField *field) const;
     QVariant lookupFieldValue(const TField *field) const;
     void setFieldValue(TField *field, const QVariant &value);
     void checkAssignable(const TField *field) const;

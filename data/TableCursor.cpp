@@ -2,6 +2,7 @@
 
 #include "EDatabaseError.h"
 #include "EngineDatabase.h"
+#include "SqlReader.h"
 
 #include <QDate>
 #include <QSqlQuery>
@@ -51,6 +52,11 @@ TTableCursor::TTableCursor(TEngineDatabase &db, const TTableDef &table) : m_db(d
     }
 }
 
+QVariant TTableCursor::orderValue(const TRecordData &r) const
+{
+    return toStored(m_columns.at(m_orderColumn).type, r.values.at(m_orderColumn));
+}
+
 QVariant TTableCursor::toStored(TFieldType type, const QVariant &v)
 {
     if (!v.isValid() || v.isNull())
@@ -92,24 +98,26 @@ QVariant TTableCursor::fromStored(TFieldType type, const QVariant &v)
 void TTableCursor::setFilter(const TFilterExpr &filter)
 {
     m_filter = filter;
-    m_ahead.records.clear();
-    m_ahead.anchor = 0;
+    m_ahead = Ahead();
     m_countCache = -1;
 }
 
+// The position condition comes before the filter: SQLite then starts its
+// index search at the position rather than at the start of the filtered
+// range, which keeps a walk through a year as cheap as one select.
 QString TTableCursor::where(const QString &condition) const
 {
     QStringList parts;
-    if (!m_filter.isEmpty())
-        parts << m_filter.sql();
     if (!condition.isEmpty())
         parts << condition;
+    if (!m_filter.isEmpty())
+        parts << m_filter.sql();
     return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QStringLiteral(" AND "));
 }
 
 QVariantList TTableCursor::withFilter(const QVariantList &params) const
 {
-    return m_filter.params() + params;
+    return params + m_filter.params();
 }
 
 QList<TRecordData> TTableCursor::select(const QString &condition, const QVariantList &params, bool descending,
@@ -121,20 +129,17 @@ QList<TRecordData> TTableCursor::select(const QString &condition, const QVariant
     const QString sql = QStringLiteral("SELECT ") + m_selectList + m_from + where(condition) +
                         QStringLiteral(" ORDER BY ") + (descending ? m_orderDesc : m_orderAsc) +
                         QStringLiteral(" LIMIT ? OFFSET ?");
-    QSqlQuery &q = m_db.prepared(sql);
-    m_db.exec(q, withFilter(params) << n << std::max(skip, 0));
-    const qsizetype ncols = m_columns.size();
+    TSqlReader q(m_db, sql, withFilter(params) << n << std::max(skip, 0));
+    const int ncols = int(m_columns.size());
     out.reserve(n);
     while (q.next()) {
         TRecordData r;
-        r.values.reserve(ncols);
-        for (qsizetype i = 0; i < ncols; ++i)
-            r.values.append(fromStored(m_columns.at(i).type, q.value(int(i))));
-        r.orderKey = q.value(m_orderColumn);
-        r.identity = q.value(0).toLongLong();
+        r.values.resize(ncols);
+        for (int i = 0; i < ncols; ++i)
+            q.read(i, m_columns.at(i).type, r.values, i);
+        r.identity = q.toInt64(0);
         out.append(std::move(r));
     }
-    q.finish();
     if (descending)
         std::reverse(out.begin(), out.end());
     return out;
@@ -142,10 +147,8 @@ QList<TRecordData> TTableCursor::select(const QString &condition, const QVariant
 
 int TTableCursor::countWhere(const QString &condition, const QVariantList &params)
 {
-    QSqlQuery &q = m_db.prepared(QStringLiteral("SELECT COUNT(*)") + m_from + where(condition));
-    m_db.exec(q, withFilter(params));
-    const int n = q.next() ? q.value(0).toInt() : 0;
-    q.finish();
+    TSqlReader q(m_db, QStringLiteral("SELECT COUNT(*)") + m_from + where(condition), withFilter(params));
+    const int n = q.next() ? int(q.toInt64(0)) : 0;
     return n;
 }
 
@@ -187,88 +190,101 @@ bool TTableCursor::aheadValid() const
     return m_ahead.generation == m_db.generation();
 }
 
-QList<TRecordData> TTableCursor::after(const TRecordData &r, int n, int skip)
+QList<TRecordData> TTableCursor::plainAfter(const TRecordData &r, int n, int skip)
 {
     QList<TRecordData> rows;
-    if (skip == 0 && aheadValid() && m_ahead.forward && m_ahead.anchor == r.identity && r.identity != 0) {
-        Ahead saved = m_ahead;
-        m_ahead.anchor = 0;  // the plain reads below must not recurse into the walk
-        if (saved.records.size() < n) {
-            const int batch = std::min(std::max(n, saved.nextBatch * 2), MaxReadAhead);
-            const TRecordData from = saved.records.isEmpty() ? r : saved.records.last();
-            saved.records += after(from, batch - int(saved.records.size()), 0);
-            saved.nextBatch = batch;
+    const QString ord = quoted(m_table.orderColumn);
+    if (simpleOrder()) {
+        rows = select(m_keyAfter, {r.identity}, false, n, skip);
+    } else if (r.values.isNull(m_orderColumn)) {
+        const QString nullAfter =
+            ord + QStringLiteral(" IS NULL AND ") + quoted(m_table.identityColumn()) + QStringLiteral(" > ?");
+        rows = select(nullAfter, {r.identity}, false, n, skip);
+        if (rows.size() < n) {
+            const int skipped = skip > 0 ? std::min(skip, countWhere(nullAfter, {r.identity})) : 0;
+            rows += select(ord + QStringLiteral(" IS NOT NULL"), {}, false, n - int(rows.size()), skip - skipped);
         }
-        const qsizetype take = std::min<qsizetype>(n, saved.records.size());
-        rows = saved.records.mid(0, take);
-        saved.records.remove(0, take);
-        saved.anchor = rows.isEmpty() ? 0 : rows.last().identity;
-        saved.generation = m_db.generation();
-        m_ahead = saved;
     } else {
-        const QString ord = quoted(m_table.orderColumn);
-        if (simpleOrder()) {
-            rows = select(m_keyAfter, {r.identity}, false, n, skip);
-        } else if (!r.orderKey.isValid() || r.orderKey.isNull()) {
-            const QString nullAfter = ord + QStringLiteral(" IS NULL AND ") + quoted(m_table.identityColumn()) +
-                                      QStringLiteral(" > ?");
-            rows = select(nullAfter, {r.identity}, false, n, skip);
-            if (rows.size() < n) {
-                const int skipped = skip > 0 ? std::min(skip, countWhere(nullAfter, {r.identity})) : 0;
-                rows += select(ord + QStringLiteral(" IS NOT NULL"), {}, false, n - int(rows.size()), skip - skipped);
-            }
-        } else {
-            rows = select(m_keyAfter, {r.orderKey, r.identity}, false, n, skip);
-        }
-        if (skip == 0 && r.identity != 0)
-            m_ahead = Ahead{true, rows.isEmpty() ? 0 : rows.last().identity, {}, std::max(n, 1), m_db.generation()};
+        rows = select(m_keyAfter, {orderValue(r), r.identity}, false, n, skip);
     }
     numberFrom(rows, r.recNo > 0 ? r.recNo + skip + 1 : 0);
     return rows;
 }
 
-QList<TRecordData> TTableCursor::before(const TRecordData &r, int n, int skip)
+QList<TRecordData> TTableCursor::plainBefore(const TRecordData &r, int n, int skip)
 {
     QList<TRecordData> rows;
-    if (skip == 0 && aheadValid() && !m_ahead.forward && m_ahead.anchor == r.identity && r.identity != 0) {
-        Ahead saved = m_ahead;
-        m_ahead.anchor = 0;
-        if (saved.records.size() < n) {
-            const int batch = std::min(std::max(n, saved.nextBatch * 2), MaxReadAhead);
-            const TRecordData from = saved.records.isEmpty() ? r : saved.records.last();
-            QList<TRecordData> more = before(from, batch - int(saved.records.size()), 0);
-            std::reverse(more.begin(), more.end());
-            saved.records += more;
-            saved.nextBatch = batch;
-        }
-        const qsizetype take = std::min<qsizetype>(n, saved.records.size());
-        rows = saved.records.mid(0, take);
-        saved.records.remove(0, take);
-        saved.anchor = rows.isEmpty() ? 0 : rows.last().identity;
-        saved.generation = m_db.generation();
-        m_ahead = saved;
-        std::reverse(rows.begin(), rows.end());
+    const QString ord = quoted(m_table.orderColumn);
+    const QString id = quoted(m_table.identityColumn());
+    if (simpleOrder()) {
+        rows = select(m_keyBefore, {r.identity}, true, n, skip);
+    } else if (r.values.isNull(m_orderColumn)) {
+        rows = select(ord + QStringLiteral(" IS NULL AND ") + id + QStringLiteral(" < ?"), {r.identity}, true, n, skip);
     } else {
-        const QString ord = quoted(m_table.orderColumn);
-        const QString id = quoted(m_table.identityColumn());
-        if (simpleOrder()) {
-            rows = select(m_keyBefore, {r.identity}, true, n, skip);
-        } else if (!r.orderKey.isValid() || r.orderKey.isNull()) {
-            rows = select(ord + QStringLiteral(" IS NULL AND ") + id + QStringLiteral(" < ?"), {r.identity}, true, n,
-                          skip);
-        } else {
-            rows = select(m_keyBefore, {r.orderKey, r.identity}, true, n, skip);
-            if (rows.size() < n) {
-                const int skipped = skip > 0 ? std::min(skip, countWhere(m_keyBefore, {r.orderKey, r.identity})) : 0;
-                rows = select(ord + QStringLiteral(" IS NULL"), {}, true, n - int(rows.size()), skip - skipped) + rows;
-            }
+        rows = select(m_keyBefore, {orderValue(r), r.identity}, true, n, skip);
+        if (rows.size() < n) {
+            const int skipped = skip > 0 ? std::min(skip, countWhere(m_keyBefore, {orderValue(r), r.identity})) : 0;
+            rows = select(ord + QStringLiteral(" IS NULL"), {}, true, n - int(rows.size()), skip - skipped) + rows;
         }
-        if (skip == 0 && r.identity != 0)
-            m_ahead = Ahead{false, rows.isEmpty() ? 0 : rows.first().identity, {}, std::max(n, 1), m_db.generation()};
     }
     if (r.recNo > 0)
         numberFrom(rows, r.recNo - skip - rows.size());
     return rows;
+}
+
+// Hands out the n records next to r in the walking direction. When r is where
+// the previous call stopped, the walk goes on from what was read ahead, and
+// the next read fetches twice as many as the last one; any other request
+// starts afresh and reads just what it asks for.
+QList<TRecordData> TTableCursor::walk(bool forward, const TRecordData &r, int n)
+{
+    Ahead &a = m_ahead;
+    const bool continues = aheadValid() && a.forward == forward && a.anchor == r.identity && r.identity != 0;
+    if (!continues) {
+        a.forward = forward;
+        a.records.clear();
+        a.pos = 0;
+        a.nextBatch = n;
+        a.generation = m_db.generation();
+        QList<TRecordData> rows = forward ? plainAfter(r, n, 0) : plainBefore(r, n, 0);
+        a.anchor = rows.isEmpty() ? 0 : (forward ? rows.last().identity : rows.first().identity);
+        return rows;
+    }
+    if (a.records.size() - a.pos < n) {
+        const int batch = std::min(std::max(n, a.nextBatch * 2), MaxReadAhead);
+        a.nextBatch = batch;
+        const TRecordData from = a.pos < a.records.size() ? a.records.last() : r;
+        QList<TRecordData> more = forward ? plainAfter(from, batch, 0) : plainBefore(from, batch, 0);
+        if (!forward)
+            std::reverse(more.begin(), more.end());
+        if (a.pos < a.records.size()) {
+            a.records.remove(0, a.pos);
+            a.records.append(std::move(more));
+        } else {
+            a.records = std::move(more);
+        }
+        a.pos = 0;
+    }
+    const qsizetype take = std::min<qsizetype>(n, a.records.size() - a.pos);
+    QList<TRecordData> rows;
+    rows.reserve(take);
+    for (qsizetype i = 0; i < take; ++i)
+        rows.append(std::move(a.records[a.pos + i]));
+    a.pos += take;
+    a.anchor = rows.isEmpty() ? 0 : rows.last().identity;
+    if (!forward)
+        std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+QList<TRecordData> TTableCursor::after(const TRecordData &r, int n, int skip)
+{
+    return skip == 0 ? walk(true, r, n) : plainAfter(r, n, skip);
+}
+
+QList<TRecordData> TTableCursor::before(const TRecordData &r, int n, int skip)
+{
+    return skip == 0 ? walk(false, r, n) : plainBefore(r, n, skip);
 }
 
 int TTableCursor::count()
@@ -286,9 +302,9 @@ int TTableCursor::recordNumber(const TRecordData &r)
     const QString id = quoted(m_table.identityColumn());
     if (simpleOrder())
         return countWhere(m_keyBefore, {r.identity}) + 1;
-    if (!r.orderKey.isValid() || r.orderKey.isNull())
+    if (r.values.isNull(m_orderColumn))
         return countWhere(ord + QStringLiteral(" IS NULL AND ") + id + QStringLiteral(" < ?"), {r.identity}) + 1;
-    return countWhere(QStringLiteral("(%1 IS NULL OR %2)").arg(ord, m_keyBefore), {r.orderKey, r.identity}) + 1;
+    return countWhere(QStringLiteral("(%1 IS NULL OR %2)").arg(ord, m_keyBefore), {orderValue(r), r.identity}) + 1;
 }
 
 std::optional<TRecordData> TTableCursor::byIdentity(qint64 identity, bool throughFilter)
@@ -332,18 +348,17 @@ QVariant TTableCursor::lookup(int keyColumn, const QVariant &key, int resultColu
         return QVariant();
     const TCursorColumn &k = m_columns.at(keyColumn);
     const TCursorColumn &res = m_columns.at(resultColumn);
-    QSqlQuery &q = m_db.prepared(QStringLiteral("SELECT ") + quoted(res.name) + m_from +
-                                 where(quoted(k.name) + QStringLiteral(" = ?")) + QStringLiteral(" ORDER BY ") +
-                                 m_orderAsc + QStringLiteral(" LIMIT 1"));
-    m_db.exec(q, withFilter({toStored(k.type, key)}));
+    TSqlReader q(m_db,
+                 QStringLiteral("SELECT ") + quoted(res.name) + m_from + where(quoted(k.name) + QStringLiteral(" = ?")) +
+                     QStringLiteral(" ORDER BY ") + m_orderAsc + QStringLiteral(" LIMIT 1"),
+                 withFilter({toStored(k.type, key)}));
     QVariant v;
     if (q.next())
-        v = fromStored(res.type, q.value(0));
-    q.finish();
+        v = q.value(0, res.type);
     return v;
 }
 
-qint64 TTableCursor::insert(const QVariantList &values)
+qint64 TTableCursor::insert(const TRecordValues &values)
 {
     QStringList cols, marks;
     QVariantList params;
@@ -361,7 +376,7 @@ qint64 TTableCursor::insert(const QVariantList &values)
     return id;
 }
 
-void TTableCursor::update(qint64 identity, const QVariantList &values)
+void TTableCursor::update(qint64 identity, const TRecordValues &values)
 {
     QStringList sets;
     QVariantList params;

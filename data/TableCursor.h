@@ -49,8 +49,8 @@ public:
 
     // Writes. values are in column order; the identity column is ignored.
     // insert returns the identity the engine assigned.
-    qint64 insert(const QVariantList &values);
-    void update(qint64 identity, const QVariantList &values);
+    qint64 insert(const TRecordValues &values);
+    void update(qint64 identity, const TRecordValues &values);
     void remove(qint64 identity);
 
     int identityColumn() const { return 0; }
@@ -65,6 +65,10 @@ private:
     int countWhere(const QString &condition, const QVariantList &params);
     QString where(const QString &condition) const;
     QVariantList withFilter(const QVariantList &params) const;
+    QList<TRecordData> plainAfter(const TRecordData &r, int n, int skip);
+    QList<TRecordData> plainBefore(const TRecordData &r, int n, int skip);
+    QList<TRecordData> walk(bool forward, const TRecordData &r, int n);
+    QVariant orderValue(const TRecordData &r) const;
     bool simpleOrder() const { return m_orderColumn == 0; }
     bool aheadValid() const;
 
@@ -86,6 +90,7 @@ private:
         bool forward = true;
         qint64 anchor = 0;  // identity of the record they follow
         QList<TRecordData> records;
+        qsizetype pos = 0;  // next record to hand out
         int nextBatch = 1;
         quint64 generation = 0;
     } m_ahead;

@@ -1,0 +1,117 @@
+#include "BenchBooks.h"
+
+#include "AdminTool.h"
+#include "Clock.h"
+#include "EngineConfig.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstring>
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+QDate BenchBooks::endDate()
+{
+    return QDate(2026, 12, 31);
+}
+
+QString BenchBooks::prepare(const QString &root, qint64 rows)
+{
+    const QString folder = QDir(root).absoluteFilePath(QStringLiteral("rows-%1").arg(rows));
+    QDir().mkpath(folder);
+    qputenv(EngineConfig::ConfigEnvVar, QDir(folder).filePath(QStringLiteral("engine.ini")).toLocal8Bit());
+    Clock::setTodaySource([] { return endDate(); });
+    const QString books = QDir(folder).filePath(QStringLiteral("books"));
+    const QString file = EngineConfig::databaseFile(books);
+    if (!QFileInfo::exists(file)) {
+        std::fprintf(stderr, "Generating books with %lld rows per journal in %s ...\n", static_cast<long long>(rows),
+                     qPrintable(books));
+        AdminTool::create(AdminTool::DefaultAlias, books);
+        if (rows > 0) {
+            AdminTool::TGenerateOptions o;
+            o.rows = rows;
+            o.end = endDate();
+            const AdminTool::TGenerateResult r = AdminTool::generate(AdminTool::DefaultAlias, o);
+            std::fprintf(stderr, "... %lld rows in %lld ms\n", static_cast<long long>(r.rowsWritten),
+                         static_cast<long long>(r.elapsedMs));
+        }
+    }
+    return file;
+}
+
+sqlite3 *BenchBooks::openDirect(const QString &file)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "cannot open %s\n", qPrintable(file));
+        std::exit(1);
+    }
+    return db;
+}
+
+double BenchBooks::peakMemoryMb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_maxrss) / 1024.0;
+}
+
+void BenchBooks::RatioReporter::ReportRuns(const std::vector<Run> &runs)
+{
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run &r : runs)
+        if (r.run_type == Run::RT_Iteration && !r.error_occurred)
+            m_ms[r.benchmark_name()] = r.GetAdjustedRealTime() *
+                                       (r.time_unit == benchmark::kMillisecond   ? 1.0
+                                        : r.time_unit == benchmark::kMicrosecond ? 1e-3
+                                        : r.time_unit == benchmark::kNanosecond  ? 1e-6
+                                                                                  : 1e3);
+}
+
+void BenchBooks::RatioReporter::Finalize()
+{
+    ConsoleReporter::Finalize();
+    std::printf("\n%-26s %-38s %10s %12s %7s\n", "measured", "against", "ms", "baseline ms", "ratio");
+    for (const auto &[name, baseline] : m_pairs) {
+        auto it = m_ms.find(name);
+        if (it == m_ms.end())
+            continue;
+        double base = 0;
+        bool ok = true;
+        size_t start = 0;
+        while (start <= baseline.size()) {
+            size_t plus = baseline.find(" + ", start);
+            const std::string part = baseline.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
+            auto b = m_ms.find(part);
+            if (b == m_ms.end()) {
+                ok = false;
+                break;
+            }
+            base += b->second;
+            if (plus == std::string::npos)
+                break;
+            start = plus + 3;
+        }
+        if (!ok || base <= 0)
+            continue;
+        std::printf("%-26s %-38s %10.3f %12.3f %7.2f\n", name.c_str(), baseline.c_str(), it->second, base, it->second / base);
+    }
+    std::printf("\npeak memory: %.1f MB\n", peakMemoryMb());
+}
+
+BenchBooks::Options BenchBooks::parseOptions(int &argc, char **argv)
+{
+    Options o;
+    int out = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--rows=", 7) == 0)
+            o.rows = std::atoll(argv[i] + 7);
+        else if (std::strncmp(argv[i], "--books=", 8) == 0)
+            o.books = QString::fromLocal8Bit(argv[i] + 8);
+        else
+            argv[out++] = argv[i];
+    }
+    argc = out;
+    return o;
+}

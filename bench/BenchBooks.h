@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <benchmark/benchmark.h>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+
+// Large books for benchmarks, generated once by the administration tool's
+// own code and kept in a folder for later runs (generating four million rows
+// takes longer than measuring them).
+namespace BenchBooks {
+
+// The books end on this day, so the "current" month and year are fixed.
+QDate endDate();
+
+// Points the engine at books with `rows` records per journal under `root`
+// (made the first time) and fixes today's date at endDate(). Returns the
+// database file.
+QString prepare(const QString &root, qint64 rows);
+
+// Opens the database file straight through SQLite, as a baseline.
+sqlite3 *openDirect(const QString &file);
+
+// Peak resident memory of this process, in megabytes.
+double peakMemoryMb();
+
+// Prints each benchmark's time next to its baseline's.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    // pairs: benchmark name and baseline name (the baseline may be a sum,
+    // written "a + b").
+    explicit RatioReporter(std::vector<std::pair<std::string, std::string>> pairs) : m_pairs(std::move(pairs)) {}
+    void ReportRuns(const std::vector<Run> &runs) override;
+    void Finalize() override;
+
+private:
+    std::vector<std::pair<std::string, std::string>> m_pairs;
+    std::map<std::string, double> m_ms;
+};
+
+// Common options: --rows=N (default 1000000) and --books=DIR, removed from
+// argv before Google Benchmark reads the rest.
+struct Options
+{
+    qint64 rows = 1000000;
+    QString books = QStringLiteral("bench-books");
+};
+Options parseOptions(int &argc, char **argv);
+
+} // namespace BenchBooks

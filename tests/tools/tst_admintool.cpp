@@ -1,0 +1,606 @@
+#include "AdminTool.h"
+#include "Clock.h"
+#include "EDatabaseError.h"
+#include "EngineCatalog.h"
+#include "EngineConfig.h"
+#include "EngineDatabase.h"
+#include "TestAlias.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#ifndef ARDENTRY_DB_EXE
+#error "ARDENTRY_DB_EXE must name the built ardentry-db executable"
+#endif
+
+namespace {
+
+const QString Alias = QStringLiteral("TST");
+
+// The message of the engine error a step throws; empty when it throws none.
+template<typename Step>
+QString errorOf(Step step)
+{
+    try {
+        step();
+    } catch (const EDatabaseError &e) {
+        return e.message().isEmpty() ? QStringLiteral("(empty message)") : e.message();
+    }
+    return {};
+}
+
+QVariant scalar(const QString &sql, const QString &alias = Alias)
+{
+    QSqlQuery q = TEngineDatabase::forAlias(alias).run(sql);
+    return q.next() ? q.value(0) : QVariant();
+}
+
+qint64 count(const QString &sql, const QString &alias = Alias)
+{
+    return scalar(sql, alias).toLongLong();
+}
+
+// Runs a statement on a database file through a connection of its own, as
+// another program would, while the engine has it closed. Returns the
+// driver's message on failure, else an empty text.
+QString execOnFile(const QString &file, const QString &sql)
+{
+    const QString connection = QStringLiteral("tst_admintool-raw");
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (!q.exec(sql))
+                error = q.lastError().text();
+        } else {
+            error = db.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return error;
+}
+
+// Every stored value of every table in identity order, nulls told apart from
+// empty text: two books with the same hash hold the same records.
+QByteArray contentHash(const QString &alias)
+{
+    TEngineDatabase &db = TEngineDatabase::forAlias(alias);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const TTableDef &t : EngineCatalog::tables()) {
+        QSqlQuery q = db.run(QStringLiteral("SELECT * FROM %1 ORDER BY %2")
+                                 .arg(EngineCatalog::quoted(t.name), EngineCatalog::quoted(t.identityColumn())));
+        while (q.next()) {
+            for (int i = 0; i < int(t.columns.size()); ++i)
+                hash.addData(q.isNull(i) ? QByteArray("\x01null\x1f") : q.value(i).toString().toUtf8() + '\x1f');
+            hash.addData(QByteArray("\x1e"));
+        }
+        hash.addData(t.name.toUtf8());
+    }
+    return hash.result();
+}
+
+enum class Damage { DropTable, DropColumn, NotADatabase, NoDatabaseFile, UnknownAlias, BrokenPage };
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Damage)
+
+class tst_AdminTool : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void createThenCheck();
+    void createRefusesExistingBooks_data();
+    void createRefusesExistingBooks();
+    void checkNamesTheDamage_data();
+    void checkNamesTheDamage();
+    void sampleFillsCurrentMonth_data();
+    void sampleFillsCurrentMonth();
+    void fillingRefusesNonEmptyBooks_data();
+    void fillingRefusesNonEmptyBooks();
+    void generateMakesBooks_data();
+    void generateMakesBooks();
+    void generateDependsOnlyOnSeed();
+    void generateFailureLeavesBooksEmpty();
+    void generateRejectsOptions_data();
+    void generateRejectsOptions();
+    void executable_data();
+    void executable();
+
+private:
+    QString folder(const QString &name = QStringLiteral("books")) const { return m_dir->filePath(name); }
+    QString databaseFile(const QString &name = QStringLiteral("books")) const
+    {
+        return EngineConfig::databaseFile(folder(name));
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+// Each test works in a fresh folder with a private engine configuration, so
+// no alias of the user's is ever touched.
+void tst_AdminTool::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    qputenv(EngineConfig::ConfigEnvVar, QFile::encodeName(m_dir->filePath(QStringLiteral("engine.ini"))));
+}
+
+void tst_AdminTool::cleanup()
+{
+    TEngineDatabase::closeAll();
+    Clock::setTodaySource({});
+    m_dir.reset();
+}
+
+void tst_AdminTool::createThenCheck()
+{
+    QVERIFY_DB(AdminTool::create(Alias, folder()));
+    QCOMPARE(AdminTool::location(Alias).databaseFile, QDir(folder()).absoluteFilePath(QStringLiteral("books.db")));
+
+    QList<AdminTool::TTableCount> counts;
+    QVERIFY_DB(counts = AdminTool::check(Alias));
+    QCOMPARE(counts.size(), EngineCatalog::tables().size());
+    for (qsizetype i = 0; i < counts.size(); ++i) {
+        QCOMPARE(counts.at(i).fileName, EngineCatalog::tables().at(i).fileName);
+        QCOMPARE(counts.at(i).rows, 0);
+    }
+}
+
+void tst_AdminTool::createRefusesExistingBooks_data()
+{
+    QTest::addColumn<QString>("secondAlias");
+    QTest::addColumn<QString>("secondFolder");
+
+    QTest::newRow("same alias, same folder") << Alias << QStringLiteral("books");
+    QTest::newRow("same alias, other folder") << Alias << QStringLiteral("other");
+    QTest::newRow("other alias, same folder") << QStringLiteral("OTHER") << QStringLiteral("books");
+}
+
+void tst_AdminTool::createRefusesExistingBooks()
+{
+    QFETCH(QString, secondAlias);
+    QFETCH(QString, secondFolder);
+    QVERIFY_DB(AdminTool::create(Alias, folder()));
+    QVERIFY_DB(AdminTool::sample(Alias));
+    const QByteArray before = contentHash(Alias);
+
+    const QString error = errorOf([&] { AdminTool::create(secondAlias, folder(secondFolder)); });
+    QVERIFY2(error.contains(QLatin1String("already exists")), qPrintable(error));
+    QVERIFY2(error.contains(databaseFile()), qPrintable(error));
+    QCOMPARE(AdminTool::location(Alias).folder, QDir(folder()).absolutePath());
+    QCOMPARE(EngineConfig::hasAlias(secondAlias), secondAlias == Alias);
+    QCOMPARE(contentHash(Alias), before);
+}
+
+void tst_AdminTool::checkNamesTheDamage_data()
+{
+    QTest::addColumn<Damage>("damage");
+    QTest::addColumn<QString>("what");          // table or "table.column" damaged
+    QTest::addColumn<QStringList>("expected");  // parts of the message; @file is the database file
+
+    for (const TTableDef &t : EngineCatalog::tables())
+        QTest::addRow("no table %s", qPrintable(t.fileName))
+            << Damage::DropTable << t.name << QStringList{t.fileName, QStringLiteral("@file")};
+    QTest::newRow("no column") << Damage::DropColumn << QStringLiteral("Sales.SalesMan")
+                               << QStringList{QStringLiteral("SalesMan"), QStringLiteral("Sales.DB")};
+    QTest::newRow("not a database") << Damage::NotADatabase << QString()
+                                    << QStringList{QStringLiteral("@file"), QStringLiteral("not a database")};
+    QTest::newRow("no database file") << Damage::NoDatabaseFile << QString()
+                                      << QStringList{QStringLiteral("@file"), QStringLiteral("does not exist")};
+    QTest::newRow("unknown alias") << Damage::UnknownAlias << QString() << QStringList{Alias};
+    QTest::newRow("broken page") << Damage::BrokenPage << QString()
+                                 << QStringList{QStringLiteral("@file"), QStringLiteral("Integrity check")};
+}
+
+void tst_AdminTool::checkNamesTheDamage()
+{
+    QFETCH(Damage, damage);
+    QFETCH(QString, what);
+    QFETCH(QStringList, expected);
+
+    const QString file = databaseFile();
+    switch (damage) {
+    case Damage::DropTable: {
+        QVERIFY_DB(AdminTool::create(Alias, folder()));
+        const QString error = execOnFile(file, QStringLiteral("DROP TABLE %1").arg(EngineCatalog::quoted(what)));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        break;
+    }
+    case Damage::DropColumn: {
+        const QStringList parts = what.split(QLatin1Char('.'));
+        QVERIFY_DB(AdminTool::create(Alias, folder()));
+        const QString error =
+            execOnFile(file, QStringLiteral("ALTER TABLE %1 DROP COLUMN %2")
+                                 .arg(EngineCatalog::quoted(parts.at(0)), EngineCatalog::quoted(parts.at(1))));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        break;
+    }
+    case Damage::NotADatabase: {
+        QVERIFY(QDir().mkpath(folder()));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("These are not the books you are looking for.\n").repeated(200));
+        f.close();
+        QVERIFY_DB(EngineConfig::setAlias(Alias, folder()));
+        break;
+    }
+    case Damage::NoDatabaseFile:
+        QVERIFY(QDir().mkpath(folder()));
+        QVERIFY_DB(EngineConfig::setAlias(Alias, folder()));
+        break;
+    case Damage::UnknownAlias:
+        break;
+    case Damage::BrokenPage: {
+        // Gives a b-tree page of the filled books a page type that does not
+        // exist; opening the file still works, reading that page does not.
+        QVERIFY_DB(AdminTool::create(Alias, folder()));
+        QVERIFY_DB(AdminTool::sample(Alias));
+        const qint64 pageSize = count(QStringLiteral("PRAGMA page_size"));
+        TEngineDatabase::closeAll();
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.seek(2 * pageSize));
+        f.write(QByteArray(8, '\xff'));
+        f.close();
+        break;
+    }
+    }
+    const QString error = errorOf([] { AdminTool::check(Alias); });
+    QVERIFY2(!error.isEmpty(), "check accepted damaged books");
+    for (QString part : expected) {
+        part.replace(QLatin1String("@file"), file);
+        QVERIFY2(error.contains(part), qPrintable(QStringLiteral("\"%1\" not in: %2").arg(part, error)));
+    }
+}
+
+void tst_AdminTool::sampleFillsCurrentMonth_data()
+{
+    QTest::addColumn<QDate>("today");
+
+    QTest::newRow("middle of a month") << QDate(2024, 5, 15);
+    QTest::newRow("first day of a month") << QDate(2024, 3, 1);
+    QTest::newRow("first day of a year") << QDate(2025, 1, 1);
+    QTest::newRow("leap day") << QDate(2024, 2, 29);
+    QTest::newRow("last day of a long month") << QDate(2023, 12, 31);
+}
+
+void tst_AdminTool::sampleFillsCurrentMonth()
+{
+    QFETCH(QDate, today);
+    Clock::setTodaySource([today] { return today; });
+    QVERIFY_DB(AdminTool::create(Alias, folder()));
+    QVERIFY_DB(AdminTool::sample(Alias));
+
+    QList<AdminTool::TTableCount> counts;
+    QVERIFY_DB(counts = AdminTool::check(Alias));
+    for (const AdminTool::TTableCount &c : counts)
+        QVERIFY2(c.rows > 0, qPrintable(c.fileName));
+
+    const QString monthStart = QDate(today.year(), today.month(), 1).toString(Qt::ISODate);
+    const QString todayText = today.toString(Qt::ISODate);
+    for (const QString &journal : {QStringLiteral("AccTrans"), QStringLiteral("Expenses"), QStringLiteral("Purchases"),
+                                   QStringLiteral("Sales")}) {
+        const QString from = QStringLiteral(" FROM %1 ").arg(journal);
+        QVERIFY2(count(QStringLiteral("SELECT count(*)") + from +
+                       QStringLiteral("WHERE DocDate BETWEEN '%1' AND '%2'").arg(monthStart, todayText)) > 0,
+                 qPrintable(journal));
+        QCOMPARE(count(QStringLiteral("SELECT count(*)") + from +
+                       QStringLiteral("WHERE DocDate IS NOT date(DocDate) OR DocDate > '%1'").arg(todayText)),
+                 0);
+        QCOMPARE(count(QStringLiteral("SELECT count(*)") + from +
+                       QStringLiteral("WHERE AccID NOT IN (SELECT AccID FROM Accounts)")),
+                 0);
+    }
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Expenses WHERE ExpType NOT IN (SELECT Id FROM ExpTypes)")), 0);
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM AccTrans WHERE Increase IS NULL OR Decrease IS NULL")), 0);
+
+    // A transfer this month: a decrease on one account and the same increase
+    // on another, same date and text, the other amount 0 in both.
+    QVERIFY(count(QStringLiteral("SELECT count(*) FROM AccTrans f JOIN AccTrans t"
+                                 " ON t.DocDate = f.DocDate AND t.\"Transaction\" = f.\"Transaction\""
+                                 " AND t.AccID <> f.AccID AND t.Increase = f.Decrease"
+                                 " WHERE f.Decrease > 0 AND f.Increase = 0 AND t.Decrease = 0"
+                                 " AND f.DocDate >= '%1'")
+                      .arg(monthStart)) > 0);
+}
+
+void tst_AdminTool::fillingRefusesNonEmptyBooks_data()
+{
+    QTest::addColumn<QString>("table");
+    for (const TTableDef &t : EngineCatalog::tables())
+        QTest::addRow("%s", qPrintable(t.fileName)) << t.name;
+}
+
+// One record in any table makes the books the user's: neither filling
+// command may add to them.
+void tst_AdminTool::fillingRefusesNonEmptyBooks()
+{
+    QFETCH(QString, table);
+    QVERIFY_DB(AdminTool::create(Alias, folder()));
+    const QString inserted =
+        execOnFile(databaseFile(), QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(EngineCatalog::quoted(table)));
+    QVERIFY2(inserted.isEmpty(), qPrintable(inserted));
+    const QString fileName = EngineCatalog::find(table)->fileName;
+
+    AdminTool::TGenerateOptions options;
+    options.rows = 10;
+    const QString refusals[] = {errorOf([] { AdminTool::sample(Alias); }),
+                                errorOf([&options] { AdminTool::generate(Alias, options); })};
+    for (const QString &error : refusals)
+        QVERIFY2(error.contains(fileName) && error.contains(QLatin1String("not empty")), qPrintable(error));
+
+    qint64 total = 0;
+    for (const AdminTool::TTableCount &c : AdminTool::check(Alias))
+        total += c.rows;
+    QCOMPARE(total, 1);
+}
+
+void tst_AdminTool::generateMakesBooks_data()
+{
+    QTest::addColumn<qint64>("rows");
+    QTest::addColumn<int>("years");
+    QTest::addColumn<int>("accounts");
+    QTest::addColumn<int>("types");
+    QTest::addColumn<QDate>("end");  // invalid: today
+
+    QTest::newRow("2000 rows") << qint64(2000) << 10 << 20 << 30 << QDate(2024, 2, 29);
+    QTest::newRow("ending today") << qint64(2000) << 3 << 7 << 4 << QDate();
+    QTest::newRow("rows not a multiple of ten") << qint64(25) << 1 << 2 << 1 << QDate(2023, 1, 1);
+    QTest::newRow("one row") << qint64(1) << 1 << 3 << 2 << QDate(2020, 12, 31);
+}
+
+void tst_AdminTool::generateMakesBooks()
+{
+    QFETCH(qint64, rows);
+    QFETCH(int, years);
+    QFETCH(int, accounts);
+    QFETCH(int, types);
+    QFETCH(QDate, end);
+    const QDate today(2023, 6, 15);
+    Clock::setTodaySource([today] { return today; });
+
+    AdminTool::TGenerateOptions options;
+    options.rows = rows;
+    options.years = years;
+    options.accounts = accounts;
+    options.types = types;
+    options.end = end;
+    QVERIFY_DB(AdminTool::create(Alias, folder()));
+    AdminTool::TGenerateResult result;
+    QVERIFY_DB(result = AdminTool::generate(Alias, options));
+    QCOMPARE(result.rowsWritten, 4 * rows + accounts + types);
+
+    QList<AdminTool::TTableCount> counts;
+    QVERIFY_DB(counts = AdminTool::check(Alias));
+    for (const AdminTool::TTableCount &c : counts) {
+        const qint64 expected = c.fileName == QLatin1String("Accounts.db")   ? accounts
+                                : c.fileName == QLatin1String("ExpTypes.db") ? types
+                                                                             : rows;
+        QVERIFY2(c.rows == expected, qPrintable(QStringLiteral("%1: %2").arg(c.fileName).arg(c.rows)));
+    }
+
+    // The connection is durable again for whoever writes next.
+    QCOMPARE(scalar(QStringLiteral("PRAGMA synchronous")).toInt(), 2);
+    QCOMPARE(scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("delete"));
+
+    const QString first = AdminTool::generatedSpanStart(options).toString(Qt::ISODate);
+    const QString last = (end.isValid() ? end : today).toString(Qt::ISODate);
+    QCOMPARE(first, (end.isValid() ? end : today).addYears(-years).addDays(1).toString(Qt::ISODate));
+    for (const QString &journal : {QStringLiteral("AccTrans"), QStringLiteral("Expenses"), QStringLiteral("Purchases"),
+                                   QStringLiteral("Sales")}) {
+        const QString from = QStringLiteral(" FROM %1").arg(journal);
+        QVERIFY(scalar(QStringLiteral("SELECT min(DocDate)") + from).toString() >= first);
+        QCOMPARE(scalar(QStringLiteral("SELECT max(DocDate)") + from).toString(), last);
+        QCOMPARE(
+            count(QStringLiteral("SELECT count(*)") + from + QStringLiteral(" WHERE DocDate IS NOT date(DocDate)")), 0);
+        QCOMPARE(count(QStringLiteral("SELECT count(*)") + from +
+                       QStringLiteral(" WHERE AccID IS NULL OR AccID NOT BETWEEN 1 AND %1").arg(accounts)),
+                 0);
+    }
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Expenses WHERE ExpType IS NULL OR ExpType NOT BETWEEN 1 AND %1")
+                       .arg(types)),
+             0);
+    if (rows >= 1000)
+        QCOMPARE(count(QStringLiteral("SELECT count(DISTINCT AccID) FROM AccTrans")), accounts);
+
+    // Amounts are positive with two decimals; a transaction moves one way.
+    const QString notCents = QStringLiteral(" <= 0 OR abs(%1 * 100 - round(%1 * 100)) > 1e-6");
+    QCOMPARE(
+        count(QStringLiteral("SELECT count(*) FROM Expenses WHERE Amount") + notCents.arg(QLatin1String("Amount"))), 0);
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Sales WHERE Total") + notCents.arg(QLatin1String("Total"))), 0);
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Purchases WHERE Total") + notCents.arg(QLatin1String("Total"))),
+             0);
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM AccTrans WHERE NOT ((Increase > 0 AND Decrease = 0)"
+                                  " OR (Decrease > 0 AND Increase = 0)) OR Increase + Decrease") +
+                   notCents.arg(QLatin1String("(Increase + Decrease)"))),
+             0);
+
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM AccTrans WHERE AccID = 1")), rows / 10);
+
+    // Invoice numbers 1..rows, rising with the date.
+    for (const QString &invoices : {QStringLiteral("Sales"), QStringLiteral("Purchases")}) {
+        QCOMPARE(
+            count(
+                QStringLiteral("SELECT count(DISTINCT Id) FROM %1 WHERE Id BETWEEN 1 AND %2").arg(invoices).arg(rows)),
+            rows);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM (SELECT DocDate, lag(DocDate) OVER (ORDER BY Id) AS Before"
+                                      " FROM %1) WHERE Before > DocDate")
+                           .arg(invoices)),
+                 0);
+    }
+}
+
+// The same seed gives the same books whatever else ran before; another seed
+// gives other books.
+void tst_AdminTool::generateDependsOnlyOnSeed()
+{
+    AdminTool::TGenerateOptions options;
+    options.rows = 2000;
+    options.end = QDate(2024, 2, 29);
+    const struct
+    {
+        QString alias;
+        quint64 seed;
+    } runs[] = {{QStringLiteral("FIRST"), 7}, {QStringLiteral("SECOND"), 7}, {QStringLiteral("OTHER"), 8}};
+    QList<QByteArray> hashes;
+    for (const auto &run : runs) {
+        options.seed = run.seed;
+        QVERIFY_DB(AdminTool::create(run.alias, folder(run.alias)));
+        QVERIFY_DB(AdminTool::generate(run.alias, options));
+        hashes << contentHash(run.alias);
+    }
+    QCOMPARE(hashes.at(1), hashes.at(0));
+    QVERIFY(hashes.at(2) != hashes.at(0));
+}
+
+// A write refused half way through (here by a trigger on the last journal
+// written) undoes every record and leaves the connection durable.
+void tst_AdminTool::generateFailureLeavesBooksEmpty()
+{
+    QVERIFY_DB(AdminTool::create(Alias, folder()));
+    const QString refused = execOnFile(
+        databaseFile(), QStringLiteral("CREATE TRIGGER \"Refuse\" BEFORE INSERT ON \"Sales\" WHEN NEW.\"Id\" = 1500"
+                                       " BEGIN SELECT RAISE(ABORT, 'refused by the test'); END"));
+    QVERIFY2(refused.isEmpty(), qPrintable(refused));
+
+    AdminTool::TGenerateOptions options;
+    options.rows = 2000;
+    options.end = QDate(2024, 2, 29);
+    const QString error = errorOf([&options] { AdminTool::generate(Alias, options); });
+    QVERIFY2(error.contains(QLatin1String("Sales.DB")) && error.contains(QLatin1String("refused by the test")),
+             qPrintable(error));
+
+    for (const AdminTool::TTableCount &c : AdminTool::check(Alias))
+        QVERIFY2(c.rows == 0, qPrintable(c.fileName));
+    QCOMPARE(scalar(QStringLiteral("PRAGMA synchronous")).toInt(), 2);
+    QCOMPARE(scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("delete"));
+}
+
+void tst_AdminTool::generateRejectsOptions_data()
+{
+    QTest::addColumn<qint64>("rows");
+    QTest::addColumn<int>("years");
+    QTest::addColumn<int>("accounts");
+    QTest::addColumn<int>("types");
+    QTest::addColumn<QString>("option");
+
+    QTest::newRow("no rows") << qint64(0) << 10 << 20 << 30 << QStringLiteral("--rows");
+    QTest::newRow("too many rows") << (qint64(1) << 31) << 10 << 20 << 30 << QStringLiteral("--rows");
+    QTest::newRow("no years") << qint64(10) << 0 << 20 << 30 << QStringLiteral("--years");
+    QTest::newRow("only account 1") << qint64(10) << 10 << 1 << 30 << QStringLiteral("--accounts");
+    QTest::newRow("no types") << qint64(10) << 10 << 20 << 0 << QStringLiteral("--types");
+}
+
+void tst_AdminTool::generateRejectsOptions()
+{
+    QFETCH(qint64, rows);
+    QFETCH(int, years);
+    QFETCH(int, accounts);
+    QFETCH(int, types);
+    QFETCH(QString, option);
+    AdminTool::TGenerateOptions options;
+    options.rows = rows;
+    options.years = years;
+    options.accounts = accounts;
+    options.types = types;
+    QVERIFY_DB(AdminTool::create(Alias, folder()));
+
+    QVERIFY(AdminTool::invalidGenerateOptions(options).contains(option));
+    const QString error = errorOf([&options] { AdminTool::generate(Alias, options); });
+    QVERIFY2(error.contains(option), qPrintable(error));
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Accounts")), 0);
+}
+
+void tst_AdminTool::executable_data()
+{
+    QTest::addColumn<bool>("withBooks");         // the alias's books exist before the run
+    QTest::addColumn<QStringList>("arguments");  // @folder: the books' folder
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");  // expected in standard output (exit 0) or error
+
+    const QString a = QStringLiteral("--alias");
+    QTest::newRow("no command") << false << QStringList{} << 2 << QStringLiteral("no command");
+    QTest::newRow("unknown command") << false << QStringList{QStringLiteral("frobnicate")} << 2
+                                     << QStringLiteral("frobnicate");
+    QTest::newRow("unknown option") << true << QStringList{QStringLiteral("check"), QStringLiteral("--colour")} << 2
+                                    << QStringLiteral("colour");
+    QTest::newRow("create without folder")
+        << false << QStringList{QStringLiteral("create")} << 2 << QStringLiteral("folder");
+    QTest::newRow("option of another command")
+        << true << QStringList{QStringLiteral("check"), QStringLiteral("--seed"), QStringLiteral("3")} << 2
+        << QStringLiteral("--seed");
+    QTest::newRow("generate without rows")
+        << true << QStringList{QStringLiteral("generate")} << 2 << QStringLiteral("--rows");
+    QTest::newRow("rows not a number") << true
+                                       << QStringList{QStringLiteral("generate"), QStringLiteral("--rows"),
+                                                      QStringLiteral("many")}
+                                       << 2 << QStringLiteral("many");
+    QTest::newRow("rows out of range") << true
+                                       << QStringList{QStringLiteral("generate"), QStringLiteral("--rows"),
+                                                      QStringLiteral("0")}
+                                       << 2 << QStringLiteral("--rows");
+    QTest::newRow("end not a date") << true
+                                    << QStringList{QStringLiteral("generate"), QStringLiteral("--rows"),
+                                                   QStringLiteral("5"), QStringLiteral("--end"),
+                                                   QStringLiteral("2024-02-30")}
+                                    << 2 << QStringLiteral("2024-02-30");
+    QTest::newRow("create") << false << QStringList{QStringLiteral("create"), QStringLiteral("@folder")} << 0
+                            << QStringLiteral("books.db");
+    QTest::newRow("create twice") << true << QStringList{QStringLiteral("create"), QStringLiteral("@folder")} << 1
+                                  << QStringLiteral("already exists");
+    QTest::newRow("check") << true << QStringList{QStringLiteral("check")} << 0 << QStringLiteral("Purchases.DB");
+    QTest::newRow("check unknown alias") << true << QStringList{QStringLiteral("check"), a, QStringLiteral("NOSUCH")}
+                                         << 1 << QStringLiteral("NOSUCH");
+    QTest::newRow("alias") << true << QStringList{QStringLiteral("alias")} << 0 << QStringLiteral("@folder");
+    QTest::newRow("sample") << true << QStringList{QStringLiteral("sample")} << 0 << QStringLiteral("sample");
+    QTest::newRow("generate") << true << QStringList{QStringLiteral("generate"),   QStringLiteral("--rows"),
+                                                     QStringLiteral("50"),         QStringLiteral("--end"),
+                                                     QStringLiteral("2024-02-29"), QStringLiteral("--accounts"),
+                                                     QStringLiteral("3"),          QStringLiteral("--types"),
+                                                     QStringLiteral("2")}
+                              << 0 << QStringLiteral("205 rows");
+}
+
+void tst_AdminTool::executable()
+{
+    QFETCH(bool, withBooks);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    if (withBooks)
+        QVERIFY_DB(AdminTool::create(AdminTool::DefaultAlias, folder()));
+    const QString books = QDir(folder()).absolutePath();
+    for (QString &arg : arguments)
+        arg.replace(QLatin1String("@folder"), books);
+    output.replace(QLatin1String("@folder"), books);
+
+    QProcess tool;
+    tool.start(QString::fromUtf8(ARDENTRY_DB_EXE), arguments);
+    QVERIFY2(tool.waitForFinished(60000), qPrintable(tool.errorString()));
+    const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(tool.exitCode() == exitCode,
+             qPrintable(QStringLiteral("exit %1\n%2%3").arg(tool.exitCode()).arg(out, err)));
+    QVERIFY2((exitCode == 0 ? out : err).contains(output), qPrintable(out + err));
+    if (exitCode != 0)
+        QVERIFY2(out.isEmpty(), qPrintable(out));
+}
+
+QTEST_GUILESS_MAIN(tst_AdminTool)
+#include "tst_admintool.moc"

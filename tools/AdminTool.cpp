@@ -1,0 +1,709 @@
+#include "AdminTool.h"
+
+#include "Clock.h"
+#include "EDatabaseError.h"
+#include "EngineCatalog.h"
+#include "EngineConfig.h"
+#include "EngineDatabase.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+#include <algorithm>
+#include <exception>
+#include <initializer_list>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace {
+
+const TTableDef &catalogTable(const QString &name)
+{
+    const TTableDef *t = EngineCatalog::find(name);
+    Q_ASSERT(t);
+    return *t;
+}
+
+// A stored null of a text, number or date column.
+QVariant nullValue()
+{
+    return QVariant(QMetaType::fromType<QString>());
+}
+
+// Writes records of one table through statements of the engine that are
+// prepared once; every value is bound, never spliced into the SQL text.
+// Records can be gathered into statements of several rows each, which
+// halves the cost per record of a bulk load; the caller then ends with
+// finish(), which writes what is left.
+class TInserter
+{
+public:
+    TInserter(TEngineDatabase &db, const QString &tableName, const QStringList &columns, int batchRows = 1)
+        : m_db(db), m_table(catalogTable(tableName)), m_columns(columns), m_batchRows(batchRows)
+    {
+        Q_ASSERT(batchRows >= 1);
+        m_pending.reserve(qsizetype(batchRows) * columns.size());
+    }
+
+    ~TInserter() { Q_ASSERT(m_pending.isEmpty() || std::uncaught_exceptions() > 0); }
+
+    // Values in the order of the columns given to the constructor.
+    void add(std::initializer_list<QVariant> values)
+    {
+        Q_ASSERT(qsizetype(values.size()) == m_columns.size());
+        m_pending.append(values);
+        if (m_pending.size() == qsizetype(m_batchRows) * m_columns.size())
+            write(m_batchRows);
+    }
+
+    void finish()
+    {
+        while (!m_pending.isEmpty())
+            write(1);
+    }
+
+    qint64 written() const { return m_written; }
+
+private:
+    // Writes the first rows of the pending values in one statement, one
+    // row or a whole batch.
+    void write(int rows)
+    {
+        QSqlQuery *&cached = rows == 1 ? m_single : m_batch;
+        if (!cached)
+            cached = &m_db.prepared(statement(rows));
+        QSqlQuery &q = *cached;
+        const qsizetype count = qsizetype(rows) * m_columns.size();
+        for (qsizetype i = 0; i < count; ++i)
+            q.bindValue(int(i), m_pending.at(i));
+        m_pending.remove(0, count);
+        if (!q.exec())
+            throw EDatabaseError(QStringLiteral("Cannot write to %1: %2")
+                                     .arg(m_table.fileName, TEngineDatabase::messageFor(q.lastError())));
+        m_written += rows;
+    }
+
+    QString statement(int rows) const
+    {
+        QStringList names;
+        QStringList marks;
+        for (const QString &c : m_columns) {
+            const TColumnDef *def = m_table.column(c);
+            Q_ASSERT(def);
+            names << EngineCatalog::quoted(def->name);
+            marks << QStringLiteral("?");
+        }
+        const QString row = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+        return QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+            .arg(EngineCatalog::quoted(m_table.name), names.join(QStringLiteral(", ")),
+                 QStringList(rows, row).join(QStringLiteral(", ")));
+    }
+
+    TEngineDatabase &m_db;
+    const TTableDef &m_table;
+    const QStringList m_columns;
+    const int m_batchRows;
+    QVariantList m_pending;
+    QSqlQuery *m_single = nullptr;  // statements kept by the engine
+    QSqlQuery *m_batch = nullptr;
+    qint64 m_written = 0;
+};
+
+// Filling commands work on books without a single record: they number the
+// master lists from 1 and must never mix their records with the user's.
+void requireEmptyBooks(TEngineDatabase &db, const QString &command)
+{
+    for (const TTableDef &t : EngineCatalog::tables()) {
+        db.checkTable(t);
+        QSqlQuery q = db.run(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1)").arg(EngineCatalog::quoted(t.name)));
+        if (q.next() && q.value(0).toBool())
+            throw EDatabaseError(QStringLiteral("%1 refused: the books of alias %2 are not empty (%3 holds records)")
+                                     .arg(command, db.alias(), t.fileName));
+    }
+}
+
+// Runs fill() as one transaction: all of its records are stored or none.
+template<typename Fill>
+void inTransaction(TEngineDatabase &db, Fill fill)
+{
+    db.startTransaction();
+    try {
+        fill();
+        db.commit();
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
+
+// ---- sample -----------------------------------------------------------
+
+struct TSampleSale
+{
+    int day;
+    const char *customer;
+    const char *salesMan;
+    double total;
+    int accId;
+    const char *remarks;  // null for none
+};
+
+struct TSamplePurchase
+{
+    int day;
+    const char *supplier;
+    double total;
+    int accId;
+    const char *remarks;
+};
+
+struct TSampleExpense
+{
+    int day;
+    int expType;
+    double amount;
+    int accId;
+    const char *remarks;
+};
+
+// One account transaction, or a transfer when toAccId is set: a Decrease on
+// accId and the same Increase on toAccId.
+struct TSampleMove
+{
+    int day;
+    int accId;
+    const char *transaction;
+    double increase;
+    double decrease;
+    int toAccId;
+    const char *remarks;
+};
+
+const char *const SampleAccounts[] = {"Cash", "Bank", "Credit Card"};
+const char *const SampleExpenseTypes[] = {"Rent", "Utilities", "Office Supplies", "Fuel", "Wages"};
+
+// The records of every month, by day of the month in ascending order.
+const TSampleSale SampleSales[] = {
+    {2, "Walk-in customer", "Sam", 250.00, 1, nullptr},
+    {9, "Northwind Traders", "Alex", 1200.50, 2, "Net 30"},
+    {16, "Contoso Ltd", "Sam", 480.75, 2, nullptr},
+    {23, "Walk-in customer", "Alex", 95.20, 1, "Paid in cash"},
+};
+const TSamplePurchase SamplePurchases[] = {
+    {3, "Office World", 180.40, 3, nullptr},
+    {12, "Wholesale Foods", 640.00, 2, "Monthly stock"},
+    {24, "O'Brien & Sons", 75.90, 1, nullptr},
+};
+const TSampleExpense SampleExpenses[] = {
+    {1, 1, 900.00, 2, "Shop rent"},
+    {7, 2, 132.85, 2, nullptr},
+    {14, 4, 60.00, 1, nullptr},
+    {21, 3, 45.30, 3, "Printer paper"},
+    {28, 5, 1500.00, 2, nullptr},
+};
+const TSampleMove SampleMoves[] = {
+    {5, 1, "Cash sales", 345.20, 0, 0, nullptr},
+    {8, 2, "Bank charges", 0, 12.50, 0, nullptr},
+    {10, 1, "Deposit to bank", 0, 300.00, 2, "Weekly deposit"},
+    {18, 2, "Card repayment", 0, 250.00, 3, nullptr},
+    {26, 2, "Customer payment", 1200.50, 0, 0, "Northwind Traders"},
+};
+
+constexpr int SampleMonths = 3;
+
+QVariant text(const char *s)
+{
+    return s ? QVariant(QString::fromUtf8(s)) : nullValue();
+}
+
+// The date of a day of a sample month; days past the month's end, or past
+// today in the current month, fall on the last day available so that the
+// current month holds every kind of record even on its first day.
+QString sampleDate(const QDate &firstOfMonth, const QDate &lastDay, int day)
+{
+    return firstOfMonth.addDays(std::min(day, lastDay.day()) - 1).toString(Qt::ISODate);
+}
+
+void fillSample(TEngineDatabase &db)
+{
+    TInserter accounts(db, QStringLiteral("Accounts"), {QStringLiteral("AccID"), QStringLiteral("AccName")});
+    int id = 0;
+    for (const char *name : SampleAccounts)
+        accounts.add({++id, QString::fromUtf8(name)});
+    TInserter types(db, QStringLiteral("ExpTypes"), {QStringLiteral("Id"), QStringLiteral("ExpType")});
+    id = 0;
+    for (const char *name : SampleExpenseTypes)
+        types.add({++id, QString::fromUtf8(name)});
+
+    TInserter sales(db, QStringLiteral("Sales"),
+                    {QStringLiteral("Id"), QStringLiteral("DocDate"), QStringLiteral("Customer"),
+                     QStringLiteral("SalesMan"), QStringLiteral("Total"), QStringLiteral("Remarks"),
+                     QStringLiteral("AccID")});
+    TInserter purchases(db, QStringLiteral("Purchases"),
+                        {QStringLiteral("Id"), QStringLiteral("DocDate"), QStringLiteral("Supplier"),
+                         QStringLiteral("Total"), QStringLiteral("Remarks"), QStringLiteral("AccID")});
+    TInserter expenses(db, QStringLiteral("Expenses"),
+                       {QStringLiteral("DocDate"), QStringLiteral("Amount"), QStringLiteral("Remarks"),
+                        QStringLiteral("AccID"), QStringLiteral("ExpType")});
+    TInserter moves(db, QStringLiteral("AccTrans"),
+                    {QStringLiteral("DocDate"), QStringLiteral("AccID"), QStringLiteral("Transaction"),
+                     QStringLiteral("Increase"), QStringLiteral("Decrease"), QStringLiteral("Remarks")});
+
+    const QDate today = Clock::today();
+    const QDate thisMonth(today.year(), today.month(), 1);
+    int invoice = 1000;
+    int purchaseInvoice = 5000;
+    for (int m = SampleMonths - 1; m >= 0; --m) {
+        const QDate first = thisMonth.addMonths(-m);
+        const QDate last = m == 0 ? today : first.addMonths(1).addDays(-1);
+        if (m == SampleMonths - 1) {
+            moves.add({sampleDate(first, last, 1), 1, QStringLiteral("Opening balance"), 500.0, 0.0, nullValue()});
+            moves.add({sampleDate(first, last, 1), 2, QStringLiteral("Opening balance"), 5000.0, 0.0, nullValue()});
+        }
+        for (const TSampleSale &s : SampleSales)
+            sales.add({++invoice, sampleDate(first, last, s.day), text(s.customer), text(s.salesMan), s.total,
+                       text(s.remarks), s.accId});
+        for (const TSamplePurchase &p : SamplePurchases)
+            purchases.add({++purchaseInvoice, sampleDate(first, last, p.day), text(p.supplier), p.total,
+                           text(p.remarks), p.accId});
+        for (const TSampleExpense &e : SampleExpenses)
+            expenses.add({sampleDate(first, last, e.day), e.amount, text(e.remarks), e.accId, e.expType});
+        for (const TSampleMove &t : SampleMoves) {
+            const QString date = sampleDate(first, last, t.day);
+            moves.add({date, t.accId, text(t.transaction), t.increase, t.decrease, text(t.remarks)});
+            if (t.toAccId != 0)
+                moves.add({date, t.toAccId, text(t.transaction), t.decrease, 0.0, text(t.remarks)});
+        }
+    }
+}
+
+// ---- generate ---------------------------------------------------------
+
+// splitmix64: tiny, fast and fully defined, so a seed gives the same books
+// with every compiler and standard library (std distributions do not).
+class TRandom
+{
+public:
+    explicit TRandom(quint64 seed) : m_state(seed) {}
+
+    quint64 next()
+    {
+        quint64 z = (m_state += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+
+    // Uniform in [0, bound); the modulo bias is below 2^-40 for the bounds
+    // used here.
+    quint64 below(quint64 bound)
+    {
+        Q_ASSERT(bound > 0);
+        return next() % bound;
+    }
+
+    qint64 between(qint64 low, qint64 high) { return low + qint64(below(quint64(high - low + 1))); }
+
+    // An amount of whole cents in [lowCents, highCents].
+    double amount(qint64 lowCents, qint64 highCents) { return double(between(lowCents, highCents)) / 100.0; }
+
+    bool chance(int percent) { return below(100) < quint64(percent); }
+
+    template<typename T, size_t N>
+    const T &pick(const T (&items)[N])
+    {
+        return items[below(N)];
+    }
+
+private:
+    quint64 m_state;
+};
+
+// Each journal draws from a stream of its own, so its records do not depend
+// on how many numbers another journal used.
+TRandom streamFor(quint64 seed, quint64 journal)
+{
+    return TRandom(TRandom(seed ^ (journal * 0xD1B54A32D192ED03ULL)).next());
+}
+
+// Day numbers (0 = first day of the span) of count records, uniform over the
+// span and in ascending order, so that records are stored in date order like
+// books kept day by day, and the date indexes grow at their end. The last
+// record falls on the last day.
+std::vector<int> sortedDays(TRandom &rng, qint64 count, int spanDays)
+{
+    std::vector<qint64> perDay(size_t(spanDays), 0);
+    for (qint64 i = 0; i + 1 < count; ++i)
+        ++perDay[size_t(rng.below(quint64(spanDays)))];
+    ++perDay.back();
+    std::vector<int> days;
+    days.reserve(size_t(count));
+    for (int d = 0; d < spanDays; ++d)
+        days.insert(days.end(), size_t(perDay[size_t(d)]), d);
+    return days;
+}
+
+const QString GeneratedAccounts[] = {QStringLiteral("Cash"), QStringLiteral("Bank"), QStringLiteral("Credit Card"),
+                                     QStringLiteral("Savings"), QStringLiteral("Petty Cash")};
+const QString GeneratedTypes[] = {
+    QStringLiteral("Rent"),  QStringLiteral("Utilities"), QStringLiteral("Office Supplies"), QStringLiteral("Fuel"),
+    QStringLiteral("Wages"), QStringLiteral("Telephone"), QStringLiteral("Insurance"),       QStringLiteral("Repairs")};
+const QString Customers[] = {QStringLiteral("Walk-in customer"), QStringLiteral("Northwind Traders"),
+                             QStringLiteral("Contoso Ltd"),      QStringLiteral("Fabrikam Inc"),
+                             QStringLiteral("Adventure Works"),  QStringLiteral("O'Neil Catering")};
+const QString SalesMen[] = {QStringLiteral("Sam"), QStringLiteral("Alex"), QStringLiteral("Noor"),
+                            QStringLiteral("Rami")};
+const QString Suppliers[] = {QStringLiteral("Office World"), QStringLiteral("Wholesale Foods"),
+                             QStringLiteral("O'Brien & Sons"), QStringLiteral("City Hardware"),
+                             QStringLiteral("Metro Fuel")};
+const QString IncreaseTexts[] = {QStringLiteral("Deposit"), QStringLiteral("Cash sales"),
+                                 QStringLiteral("Customer payment"), QStringLiteral("Interest")};
+const QString DecreaseTexts[] = {QStringLiteral("Withdrawal"), QStringLiteral("Supplier payment"),
+                                 QStringLiteral("Bank charges"), QStringLiteral("Card payment")};
+const QString Remarks[] = {QStringLiteral("Paid in full"), QStringLiteral("Ref. 2291"), QStringLiteral("See invoice"),
+                           QStringLiteral("Customer's copy kept")};
+
+// A remark on two records in three, none on the rest: the books hold nulls.
+QVariant remark(TRandom &rng)
+{
+    return rng.below(3) == 0 ? nullValue() : QVariant(rng.pick(Remarks));
+}
+
+// The engine's text of every date of the span, made once: formatting a date
+// per record would cost more than writing it.
+std::vector<QString> dateTexts(const QDate &start, int spanDays)
+{
+    std::vector<QString> texts;
+    texts.reserve(size_t(spanDays));
+    for (int d = 0; d < spanDays; ++d)
+        texts.push_back(start.addDays(d).toString(Qt::ISODate));
+    return texts;
+}
+
+// Records per statement while generating: enough to spread the cost of a
+// statement's run, few enough to stay far below SQLite's limit of bound values.
+constexpr int BulkRows = 64;
+
+struct TGeneration
+{
+    TEngineDatabase &db;
+    const AdminTool::TGenerateOptions &options;
+    std::vector<QString> dates;
+    qint64 written = 0;
+
+    int spanDays() const { return int(dates.size()); }
+    int anyAccount(TRandom &rng) const { return int(rng.between(1, options.accounts)); }
+    int anyType(TRandom &rng) const { return int(rng.between(1, options.types)); }
+
+    void masterLists()
+    {
+        TInserter accounts(db, QStringLiteral("Accounts"), {QStringLiteral("AccID"), QStringLiteral("AccName")});
+        for (int id = 1; id <= options.accounts; ++id)
+            accounts.add({id, id <= int(std::size(GeneratedAccounts)) ? GeneratedAccounts[id - 1]
+                                                                      : QStringLiteral("Account %1").arg(id)});
+        TInserter types(db, QStringLiteral("ExpTypes"), {QStringLiteral("Id"), QStringLiteral("ExpType")});
+        for (int id = 1; id <= options.types; ++id)
+            types.add({id, id <= int(std::size(GeneratedTypes)) ? GeneratedTypes[id - 1]
+                                                                : QStringLiteral("Expense type %1").arg(id)});
+        written += accounts.written() + types.written();
+    }
+
+    // Account 1 gets exactly a tenth of the records, at random places: the
+    // benchmark of one account's history relies on its size.
+    void accountTransactions()
+    {
+        TRandom rng = streamFor(options.seed, 1);
+        const std::vector<int> days = sortedDays(rng, options.rows, spanDays());
+        std::vector<int> accounts(size_t(options.rows));
+        const qint64 firstAccountRows = options.rows / 10;
+        for (qint64 i = 0; i < options.rows; ++i)
+            accounts[size_t(i)] = i < firstAccountRows ? 1 : int(rng.between(2, options.accounts));
+        for (qint64 i = options.rows - 1; i > 0; --i)
+            std::swap(accounts[size_t(i)], accounts[size_t(rng.below(quint64(i + 1)))]);
+
+        TInserter out(db, QStringLiteral("AccTrans"),
+                      {QStringLiteral("DocDate"), QStringLiteral("AccID"), QStringLiteral("Transaction"),
+                       QStringLiteral("Increase"), QStringLiteral("Decrease"), QStringLiteral("Remarks")},
+                      BulkRows);
+        for (qint64 i = 0; i < options.rows; ++i) {
+            const double value = rng.amount(100, 1000000);
+            const bool increase = rng.chance(55);
+            out.add({dates[size_t(days[size_t(i)])], accounts[size_t(i)],
+                     increase ? rng.pick(IncreaseTexts) : rng.pick(DecreaseTexts), increase ? value : 0.0,
+                     increase ? 0.0 : value, remark(rng)});
+        }
+        out.finish();
+        written += out.written();
+    }
+
+    void expenses()
+    {
+        TRandom rng = streamFor(options.seed, 2);
+        const std::vector<int> days = sortedDays(rng, options.rows, spanDays());
+        TInserter out(db, QStringLiteral("Expenses"),
+                      {QStringLiteral("DocDate"), QStringLiteral("Amount"), QStringLiteral("Remarks"),
+                       QStringLiteral("AccID"), QStringLiteral("ExpType")},
+                      BulkRows);
+        for (qint64 i = 0; i < options.rows; ++i)
+            out.add(
+                {dates[size_t(days[size_t(i)])], rng.amount(100, 200000), remark(rng), anyAccount(rng), anyType(rng)});
+        out.finish();
+        written += out.written();
+    }
+
+    void purchases()
+    {
+        TRandom rng = streamFor(options.seed, 3);
+        const std::vector<int> days = sortedDays(rng, options.rows, spanDays());
+        TInserter out(db, QStringLiteral("Purchases"),
+                      {QStringLiteral("Id"), QStringLiteral("DocDate"), QStringLiteral("Supplier"),
+                       QStringLiteral("Total"), QStringLiteral("Remarks"), QStringLiteral("AccID")},
+                      BulkRows);
+        for (qint64 i = 0; i < options.rows; ++i)
+            out.add({i + 1, dates[size_t(days[size_t(i)])], rng.pick(Suppliers), rng.amount(100, 500000), remark(rng),
+                     anyAccount(rng)});
+        out.finish();
+        written += out.written();
+    }
+
+    void sales()
+    {
+        TRandom rng = streamFor(options.seed, 4);
+        const std::vector<int> days = sortedDays(rng, options.rows, spanDays());
+        TInserter out(db, QStringLiteral("Sales"),
+                      {QStringLiteral("Id"), QStringLiteral("DocDate"), QStringLiteral("Customer"),
+                       QStringLiteral("SalesMan"), QStringLiteral("Total"), QStringLiteral("Remarks"),
+                       QStringLiteral("AccID")},
+                      BulkRows);
+        for (qint64 i = 0; i < options.rows; ++i)
+            out.add({i + 1, dates[size_t(days[size_t(i)])], rng.pick(Customers), rng.pick(SalesMen),
+                     rng.amount(100, 800000), remark(rng), anyAccount(rng)});
+        out.finish();
+        written += out.written();
+    }
+};
+
+QString outOfRange(const char *option, qint64 value, qint64 low, qint64 high)
+{
+    if (value >= low && value <= high)
+        return {};
+    return QStringLiteral("--%1 must be between %2 and %3, not %4")
+        .arg(QLatin1String(option))
+        .arg(low)
+        .arg(high)
+        .arg(value);
+}
+
+QString pragmaText(TEngineDatabase &db, const QString &pragma)
+{
+    QSqlQuery q = db.run(QStringLiteral("PRAGMA ") + pragma);
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+// Bulk loading settings for the one connection that generates: no syncing
+// and the rollback journal in memory. A crash part way would leave a broken
+// file, which is acceptable only because the books were empty; a rollback
+// still works. The previous settings come back afterwards, so the connection
+// is durable again for whoever uses it next.
+class TBulkLoad
+{
+public:
+    explicit TBulkLoad(TEngineDatabase &db) : m_db(db)
+    {
+        static const QStringList journalModes = {QStringLiteral("delete"),  QStringLiteral("truncate"),
+                                                 QStringLiteral("persist"), QStringLiteral("memory"),
+                                                 QStringLiteral("wal"),     QStringLiteral("off")};
+        const QString mode = pragmaText(db, QStringLiteral("journal_mode")).toLower();
+        bool okSync = false;
+        bool okCache = false;
+        const int sync = pragmaText(db, QStringLiteral("synchronous")).toInt(&okSync);
+        const int cache = pragmaText(db, QStringLiteral("cache_size")).toInt(&okCache);
+        if (!journalModes.contains(mode) || !okSync || !okCache)
+            throw EDatabaseError(QStringLiteral("Cannot read the settings of the database %1").arg(db.file()));
+        m_restore = {QStringLiteral("PRAGMA journal_mode = %1").arg(mode),
+                     QStringLiteral("PRAGMA synchronous = %1").arg(sync),
+                     QStringLiteral("PRAGMA cache_size = %1").arg(cache)};
+        try {
+            for (const QString &s :
+                 {QStringLiteral("PRAGMA journal_mode = MEMORY"), QStringLiteral("PRAGMA synchronous = OFF"),
+                  QStringLiteral("PRAGMA cache_size = -65536")})
+                db.run(s);
+        } catch (...) {
+            restoreQuietly();
+            throw;
+        }
+    }
+
+    // Restores the settings; throws when the engine refuses.
+    void restore()
+    {
+        for (const QString &s : std::as_const(m_restore))
+            m_db.run(s);
+        m_restore.clear();
+    }
+
+    ~TBulkLoad() { restoreQuietly(); }
+
+private:
+    // Restores what it can after a failure without hiding the failure that
+    // is being reported.
+    void restoreQuietly()
+    {
+        for (const QString &s : std::as_const(m_restore)) {
+            QSqlQuery q(m_db.database());
+            q.exec(s);
+        }
+        m_restore.clear();
+    }
+
+    TEngineDatabase &m_db;
+    QStringList m_restore;
+};
+
+}  // namespace
+
+void AdminTool::create(const QString &alias, const QString &folder)
+{
+    static const QRegularExpression aliasName(QStringLiteral("^[A-Za-z0-9_]+$"));
+    if (!aliasName.match(alias).hasMatch())
+        throw EDatabaseError(
+            QStringLiteral("Invalid alias name \"%1\": use letters, digits and underscores").arg(alias));
+    if (EngineConfig::hasAlias(alias)) {
+        const QString existing = EngineConfig::databaseFile(EngineConfig::aliasFolder(alias));
+        if (QFileInfo::exists(existing))
+            throw EDatabaseError(QStringLiteral("The database of alias %1 already exists: %2").arg(alias, existing));
+    }
+    TEngineDatabase::createBooks(folder);
+    EngineConfig::setAlias(alias, folder);
+}
+
+void AdminTool::sample(const QString &alias)
+{
+    TEngineDatabase &db = TEngineDatabase::forAlias(alias);
+    // Checked under the transaction's write lock, so that nothing can be
+    // written between the check and the records.
+    inTransaction(db, [&db] {
+        requireEmptyBooks(db, QStringLiteral("sample"));
+        fillSample(db);
+    });
+}
+
+QString AdminTool::invalidGenerateOptions(const TGenerateOptions &options)
+{
+    // Invoice numbers are 32-bit integers; account 1 takes a fixed share of
+    // the transactions, so at least one other account must take the rest.
+    for (const QString &problem :
+         {outOfRange("rows", options.rows, 1, std::numeric_limits<qint32>::max()),
+          outOfRange("years", options.years, 1, 100), outOfRange("accounts", options.accounts, 2, 1000000),
+          outOfRange("types", options.types, 1, 1000000)})
+        if (!problem.isEmpty())
+            return problem;
+    return {};
+}
+
+QDate AdminTool::generatedSpanEnd(const TGenerateOptions &options)
+{
+    return options.end.isValid() ? options.end : Clock::today();
+}
+
+QDate AdminTool::generatedSpanStart(const TGenerateOptions &options)
+{
+    return generatedSpanEnd(options).addYears(-options.years).addDays(1);
+}
+
+AdminTool::TGenerateResult AdminTool::generate(const QString &alias, const TGenerateOptions &options)
+{
+    if (const QString problem = invalidGenerateOptions(options); !problem.isEmpty())
+        throw EDatabaseError(QStringLiteral("generate: ") + problem);
+
+    QElapsedTimer timer;
+    timer.start();
+    const QDate end = generatedSpanEnd(options);
+    const QDate start = generatedSpanStart(options);
+
+    TEngineDatabase &db = TEngineDatabase::forAlias(alias);
+    requireEmptyBooks(db, QStringLiteral("generate"));
+    TGeneration g{db, options, dateTexts(start, int(start.daysTo(end)) + 1)};
+    TBulkLoad bulk(db);
+    // Checked again under the write lock: another program may have written
+    // since the settings were chosen for empty books.
+    inTransaction(db, [&db, &g] {
+        requireEmptyBooks(db, QStringLiteral("generate"));
+        g.masterLists();
+        g.accountTransactions();
+        g.expenses();
+        g.purchases();
+        g.sales();
+    });
+    bulk.restore();
+    return {g.written, timer.elapsed()};
+}
+
+QList<AdminTool::TTableCount> AdminTool::check(const QString &alias)
+{
+    TEngineDatabase &db = TEngineDatabase::forAlias(alias);
+    // A damaged file fails in whichever statement first reads the damage;
+    // the message then names the file, which the engine's own text does not.
+    const auto reading = [&db](auto read) {
+        try {
+            return read();
+        } catch (const EDatabaseError &e) {
+            throw EDatabaseError(
+                QStringLiteral("Check of %1 (alias %2) failed: %3").arg(db.file(), db.alias(), e.message()));
+        }
+    };
+
+    QStringList problems;
+    for (const TTableDef &t : EngineCatalog::tables()) {
+        try {
+            db.checkTable(t);
+        } catch (const EDatabaseError &e) {
+            problems << e.message();
+            continue;
+        }
+        const QStringList present = reading([&db, &t] {
+            QStringList names;
+            QSqlQuery q = db.run(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {t.name});
+            while (q.next())
+                names << q.value(0).toString();
+            return names;
+        });
+        for (const TColumnDef &c : t.columns)
+            if (!present.contains(c.name, Qt::CaseInsensitive))
+                problems << QStringLiteral("Column %1 is missing from table %2").arg(c.name, t.fileName);
+    }
+    if (!problems.isEmpty())
+        throw EDatabaseError(
+            QStringLiteral("%1 (alias %2):\n%3").arg(db.file(), db.alias(), problems.join(QLatin1Char('\n'))));
+
+    const QStringList findings = reading([&db] {
+        QStringList lines;
+        QSqlQuery q = db.run(QStringLiteral("PRAGMA integrity_check"));
+        while (q.next())
+            lines << q.value(0).toString();
+        return lines;
+    });
+    if (findings != QStringList{QStringLiteral("ok")})
+        throw EDatabaseError(QStringLiteral("Integrity check of %1 (alias %2) failed:\n%3")
+                                 .arg(db.file(), db.alias(), findings.join(QLatin1Char('\n'))));
+
+    QList<TTableCount> counts;
+    for (const TTableDef &t : EngineCatalog::tables())
+        counts.append({t.fileName, reading([&db, &t] {
+                           QSqlQuery q =
+                               db.run(QStringLiteral("SELECT count(*) FROM %1").arg(EngineCatalog::quoted(t.name)));
+                           return q.next() ? q.value(0).toLongLong() : qint64(0);
+                       })});
+    return counts;
+}
+
+AdminTool::TAliasLocation AdminTool::location(const QString &alias)
+{
+    const QString folder = EngineConfig::aliasFolder(alias);
+    return {folder, EngineConfig::databaseFile(folder)};
+}

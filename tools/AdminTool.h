@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QString>
+
+// The commands of the engine's administration tool, ardentry-db: the only
+// code that creates the books' tables and fills them outside the program.
+// Every command names its database by alias and reports failure by throwing
+// EDatabaseError with a message that says what is wrong; the executable,
+// tests and benchmarks call these functions directly.
+namespace AdminTool {
+
+inline const QString DefaultAlias = QStringLiteral("ARD");
+
+// Creates the database with the six tables in a folder (created if needed)
+// and points the alias at it in the engine configuration. Refuses when the
+// alias's database or a database in the folder already exists.
+void create(const QString &alias, const QString &folder);
+
+// Fills the alias with a small set of books for a first look: three
+// accounts, a few expense types and three months of records ending at
+// Clock::today(), so that the current month holds sales, expenses, purchases
+// and account transactions, transfers among them. Refuses when any table of
+// the alias already holds a record.
+void sample(const QString &alias);
+
+struct TGenerateOptions
+{
+    qint64 rows = 0;    // records in each of the four journals, at least 1
+    int years = 10;     // the span of the dates, ending at end
+    quint64 seed = 1;   // the same seed gives the same books on every machine
+    int accounts = 20;  // at least 2: account 1 holds a fixed share of AccTrans
+    int types = 30;     // expense types, at least 1
+    QDate end;          // last date of the span; invalid means Clock::today()
+};
+
+struct TGenerateResult
+{
+    qint64 rowsWritten = 0;  // every record stored, master lists included
+    qint64 elapsedMs = 0;
+};
+
+// Fills an empty alias with large books for benchmarks: options.accounts
+// accounts, options.types expense types and options.rows records in each
+// journal, dated uniformly over the span (the last record of each journal
+// falls on the end date, so the current month always holds data). Account 1
+// carries exactly a tenth (rounded down) of the account transactions; sales
+// and purchases are numbered 1..rows in date order. Refuses books that hold
+// any record and options out of range.
+TGenerateResult generate(const QString &alias, const TGenerateOptions &options);
+
+// What is wrong with the options, in the words of the command line's
+// options ("--rows must be between ..."); empty when they are usable.
+QString invalidGenerateOptions(const TGenerateOptions &options);
+
+// The first and last dates of a generated span.
+QDate generatedSpanStart(const TGenerateOptions &options);
+QDate generatedSpanEnd(const TGenerateOptions &options);
+
+struct TTableCount
+{
+    QString fileName;  // "Sales.DB"
+    qint64 rows = 0;
+};
+
+// Checks that the alias's database opens, holds every table of the catalog
+// with its columns, and passes SQLite's integrity check; returns the number
+// of records of each table in catalog order. Throws naming what is wrong.
+QList<TTableCount> check(const QString &alias);
+
+struct TAliasLocation
+{
+    QString folder;
+    QString databaseFile;
+};
+
+// Where the engine configuration puts an alias. Throws when it is not
+// configured; does not require the database to exist.
+TAliasLocation location(const QString &alias);
+
+}  // namespace AdminTool
