@@ -48,4 +48,11 @@ public:
     virtual int count() = 0;
     // r's 1-based number among them.
     virtual int recordNumber(const TRecordData &r) = 0;
+
+    // How many records this cursor has read from the engine so far (for
+    // benchmarks and the tests that hold it to reading only what is asked).
+    quint64 rowsRead() const { return m_rowsRead; }
+
+protected:
+    quint64 m_rowsRead = 0;
 };

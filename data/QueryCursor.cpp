@@ -43,6 +43,7 @@ void TQueryCursor::readBatch(int n)
         r.recNo = m_rows.size() + 1;
         m_rows << r;
         ++got;
+        ++m_rowsRead;
     }
     if (got < n) {
         m_atEnd = true;

@@ -121,6 +121,9 @@ public:
 
     const QList<TDataSource *> &dataSources() const { return m_dataSources; }
 
+    // Records read from the engine since the dataset was opened.
+    quint64 RowsRead() const { return m_cursor ? m_cursor->rowsRead() : 0; }
+
 protected:
     explicit TDataSet(QObject *owner);
 

@@ -139,6 +139,7 @@ QList<TRecordData> TTableCursor::select(const QString &condition, const QVariant
             q.read(i, m_columns.at(i).type, r.values, i);
         r.identity = q.toInt64(0);
         out.append(std::move(r));
+        ++m_rowsRead;
     }
     if (descending)
         std::reverse(out.begin(), out.end());

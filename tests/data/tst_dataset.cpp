@@ -541,6 +541,40 @@ private Q_SLOTS:
         QCOMPARE(accounts->FieldByName(QStringLiteral("AccID"))->AsInteger(), 3);
     }
 
+    // Ten years of books must open, count and step without being loaded.
+    void readsOnlyWhatIsAskedFor()
+    {
+        m_alias->exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+                                     "INSERT INTO Expenses (DocDate, Amount) SELECT date('2020-01-01', '+' || (i % 2000) || "
+                                     "' days'), i FROM n"));
+        TDataSource ds(nullptr, m_expenses);
+        RecordingLink link;
+        link.setDataSource(&ds);
+        link.setBufferCount(20);
+        QVERIFY_DB(m_expenses->Open());
+        QCOMPARE(m_expenses->RowsRead(), quint64(20));
+        QCOMPARE(m_expenses->RecordCount(), 20000);
+        QCOMPARE(m_expenses->RowsRead(), quint64(20));
+        // One step past the shown rows reads one record.
+        QVERIFY_DB(m_expenses->MoveBy(19));
+        QVERIFY_DB(m_expenses->Next());
+        QCOMPARE(m_expenses->RowsRead(), quint64(21));
+        // The last record, and a jump back into the middle.
+        QVERIFY_DB(m_expenses->Last());
+        QVERIFY(m_expenses->RowsRead() < 100);
+        QVERIFY_DB(m_expenses->setRecNo(10000));
+        QCOMPARE(m_expenses->RecNo(), 10000);
+        QVERIFY(m_expenses->RowsRead() < 100);
+        // A filter applies in SQL: only the month's first rows are read.
+        QVERIFY_DB({
+            m_expenses->setFilter(QStringLiteral("DocDate >= '01/03/2021' AND DocDate <= '31/03/2021'"));
+            m_expenses->setFiltered(true);
+        });
+        QCOMPARE(m_expenses->RecordCount(), 310);
+        QVERIFY(m_expenses->RowsRead() < 150);
+        link.setDataSource(nullptr);
+    }
+
     void editOnAnEmptyTableStartsARecord()
     {
         QVERIFY_DB(m_expenses->Open());

@@ -6,6 +6,7 @@
 #include "TestAlias.h"
 #include "TField.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QtTest>
 
@@ -242,6 +243,26 @@ private Q_SLOTS:
         QSqlQuery q = db.run(QStringLiteral("PRAGMA synchronous"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 2);  // FULL
+    }
+
+    // Another program holding the database: the post waits a while, then
+    // says so, and the record stays pending for another try.
+    void busyDatabaseIsReportedAndNothingIsLost()
+    {
+        TestAlias alias;
+        QObject owner;
+        TTable *t = nullptr;
+        QVERIFY_DB(t = openTable(&owner, QStringLiteral("Expenses.db")));
+        QVERIFY_DB({
+            t->Append();
+            t->FieldByName(QStringLiteral("Amount"))->setAsFloat(9);
+        });
+        alias.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        QVERIFY_DB_ERROR(t->Post(), QStringLiteral("The database is locked by another program; try again later"));
+        QCOMPARE(t->State(), TDataSetState::dsInsert);
+        alias.exec(QStringLiteral("ROLLBACK"));
+        QVERIFY_DB(t->Post());
+        QCOMPARE(alias.scalar(QStringLiteral("SELECT Amount FROM Expenses")).toDouble(), 9.0);
     }
 
     void explicitTransactionStoresAllOrNothing()

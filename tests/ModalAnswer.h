@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QKeySequence>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+class QWidget;
+
+// Answers the modal boxes and dialogs a step opens, as a user would: each
+// time a new modal widget shows, it records the widget's title and text and
+// presses the next key in it. Create it before the step, check what it saw
+// after.
+class ModalAnswer
+{
+    Q_DISABLE_COPY(ModalAnswer)
+
+public:
+    // keys: one answer per expected box, in order ("Return", "Escape", "Alt+Y").
+    explicit ModalAnswer(const QStringList &keys);
+    explicit ModalAnswer(const QString &key) : ModalAnswer(QStringList{key}) {}
+    ~ModalAnswer();
+
+    int count() const { return int(m_titles.size()); }
+    QStringList titles() const { return m_titles; }
+    QStringList texts() const { return m_texts; }
+    QString title() const { return m_titles.value(0); }
+    QString text() const { return m_texts.value(0); }
+    // The icon of each box that was a message box (QMessageBox::Icon).
+    QList<int> icons() const { return m_icons; }
+    QStringList defaultButtons() const { return m_defaults; }
+
+private:
+    void poll();
+
+    QStringList m_keys;
+    QStringList m_titles;
+    QStringList m_texts;
+    QList<int> m_icons;
+    QStringList m_defaults;
+    QPointer<QWidget> m_last;
+    QTimer m_timer;
+};
