@@ -1,0 +1,97 @@
+#include "TPageControl.h"
+
+#include <QButtonGroup>
+#include <QChildEvent>
+#include <QTimer>
+#include <QToolButton>
+
+TPageControl::TPageControl(QWidget *parent)
+    : QStackedWidget(parent), m_strip(new QWidget(this)), m_group(new QButtonGroup(this))
+{
+    m_group->setExclusive(true);
+    m_strip->setObjectName(QStringLiteral("tabStrip"));
+    m_strip->setAccessibleName(QStringLiteral("Pages"));
+    connect(m_group, &QButtonGroup::idClicked, this, [this](int id) { setCurrentIndex(id); });
+    connect(this, &QStackedWidget::currentChanged, this, [this](int index) {
+        if (QAbstractButton *b = m_group->button(index))
+            b->setChecked(true);
+    });
+    connect(this, &QStackedWidget::widgetRemoved, this, [this] { rebuildTabs(); });
+    m_tabHeight = fontMetrics().height() + 8;
+}
+
+void TPageControl::setTabWidth(int width)
+{
+    m_tabWidth = width;
+    layoutTabs();
+}
+
+QAbstractButton *TPageControl::tabButton(int index) const
+{
+    return m_group->button(index);
+}
+
+void TPageControl::childEvent(QChildEvent *e)
+{
+    QStackedWidget::childEvent(e);
+    // Pages come from the window's layout one by one: make the tabs once
+    // they are all there.
+    if (e->type() == QEvent::ChildAdded && !m_rebuildPending) {
+        m_rebuildPending = true;
+        QTimer::singleShot(0, this, [this] { rebuildTabs(); });
+    }
+}
+
+bool TPageControl::event(QEvent *e)
+{
+    if (e->type() == QEvent::Polish || e->type() == QEvent::Show)
+        rebuildTabs();
+    return QStackedWidget::event(e);
+}
+
+void TPageControl::rebuildTabs()
+{
+    m_rebuildPending = false;
+    const QList<QAbstractButton *> old = m_group->buttons();
+    bool same = old.size() == count();
+    for (int i = 0; same && i < count(); ++i)
+        same = old.at(i)->text() == widget(i)->windowTitle();
+    if (!same) {
+        for (QAbstractButton *b : old) {
+            m_group->removeButton(b);
+            b->deleteLater();
+        }
+        for (int i = 0; i < count(); ++i) {
+            auto *b = new QToolButton(m_strip);
+            b->setText(widget(i)->windowTitle());
+            b->setAccessibleName(QString(widget(i)->windowTitle()).replace(QStringLiteral("&&"), QStringLiteral("\x01"))
+                                     .remove(QLatin1Char('&'))
+                                     .replace(QLatin1Char('\x01'), QLatin1Char('&')));
+            b->setCheckable(true);
+            b->setAutoRaise(false);
+            b->setFocusPolicy(Qt::TabFocus);
+            b->setChecked(i == currentIndex());
+            b->show();
+            m_group->addButton(b, i);
+        }
+    }
+    layoutTabs();
+}
+
+void TPageControl::layoutTabs()
+{
+    const int perRow = std::max(1, width() / std::max(1, m_tabWidth));
+    const QList<QAbstractButton *> buttons = m_group->buttons();
+    m_rows = std::max(1, int((buttons.size() + perRow - 1) / perRow));
+    for (int i = 0; i < buttons.size(); ++i)
+        buttons.at(i)->setGeometry((i % perRow) * m_tabWidth, (i / perRow) * m_tabHeight, m_tabWidth, m_tabHeight);
+    m_strip->setGeometry(0, 0, width(), m_rows * m_tabHeight);
+    setContentsMargins(0, m_rows * m_tabHeight, 0, 0);
+    m_strip->raise();
+}
+
+void TPageControl::resizeEvent(QResizeEvent *e)
+{
+    QStackedWidget::resizeEvent(e);
+    layoutTabs();
+}
