@@ -1,0 +1,59 @@
+#include "Startup.h"
+
+#include "AppFonts.h"
+#include "DMUnit.h"
+#include "EDatabaseError.h"
+#include "EngineDatabase.h"
+#include "FormatSettings.h"
+#include "MessageDlg.h"
+#include "frmMainUnit.h"
+
+#include <QApplication>
+#include <QLocale>
+
+// The pictures live in a static library: pull them in by name (from the
+// global namespace, where the resource's functions are).
+static void initResources()
+{
+    Q_INIT_RESOURCE(ardentry);
+}
+
+bool Startup::start()
+{
+    initResources();
+    QApplication::setApplicationName(QStringLiteral("Ardentry"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Ardentry"));
+    QApplication::setWindowIcon(AppFonts::applicationIcon());
+    AppFonts::setUp();
+    FormatSettings() = TFormatSettings::fromLocale(QLocale::system());
+
+    frmMain = new TfrmMain();
+    try {
+        DM = new TDM();
+    } catch (const EDatabaseError &e) {
+        MessageDlg::ShowApplicationError(e.message());
+        finish();
+        return false;
+    }
+    frmMain->BindDataModule();
+    return true;
+}
+
+void Startup::finish()
+{
+    delete frmMain;
+    frmMain = nullptr;
+    delete DM;
+    DM = nullptr;
+    TEngineDatabase::closeAll();
+}
+
+int Startup::run(QApplication &app)
+{
+    if (!start())
+        return 1;
+    frmMain->show();
+    const int code = app.exec();
+    finish();
+    return code;
+}

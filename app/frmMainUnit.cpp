@@ -1,0 +1,358 @@
+#include "frmMainUnit.h"
+#include "ui_frmMainUnit.h"
+
+#include "AppFonts.h"
+#include "FormSupport.h"
+#include "Clock.h"
+#include "DMUnit.h"
+#include "EDatabaseError.h"
+#include "FieldText.h"
+#include "FormatSettings.h"
+#include "MessageDlg.h"
+#include "TDataSource.h"
+#include "TDateTimePicker.h"
+#include "TFloatField.h"
+#include "TQuery.h"
+#include "TTable.h"
+#include "TwwDBGrid.h"
+#include "frmAboutUnit.h"
+
+#include <QButtonGroup>
+#include <QDesktopServices>
+#include <QLocale>
+#include <QScreen>
+#include <QUrl>
+
+TfrmMain *frmMain = nullptr;
+
+// The maker's addresses are invented: the reserved ".example" domain can
+// never reach anybody by mistake.
+const char *const TfrmMain::WebSiteAddress = "http://www.ardentry.example/";
+const char *const TfrmMain::MailAddress = "mailto:author@ardentry.example";
+
+namespace {
+
+const QColor ValueColour(0, 0, 160);
+const QColor ProfitColour(0, 128, 64);
+const QColor LossColour(255, 0, 0);
+
+void setColour(QWidget *w, const QColor &c)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, c);
+    w->setPalette(p);
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), ui(new Ui::TfrmMain)
+{
+    ui->setupUi(this);
+    setWindowIcon(AppFonts::applicationIcon());
+    applyFonts();
+    configureGrids();
+
+    connect(ui->btnExit, &QPushButton::clicked, this, [this] { btnExitClick(ui->btnExit); });
+    connect(ui->Exit1, &QAction::triggered, this, [this] { Exit1Click(ui->Exit1); });
+    connect(ui->WebSite1, &QAction::triggered, this, [this] { WebSite1Click(ui->WebSite1); });
+    connect(ui->SendMailtotheAuthor1, &QAction::triggered, this,
+            [this] { SendMailtotheAuthor1Click(ui->SendMailtotheAuthor1); });
+    connect(ui->About1, &QAction::triggered, this, [this] { About1Click(ui->About1); });
+    ui->Label12->OnClick = [this](QObject *s) { Label12Click(s); };
+    ui->Label13->OnClick = [this](QObject *s) { Label13Click(s); };
+    ui->Label14->OnClick = [this](QObject *s) { Label14Click(s); };
+
+    // One group for the six periods; a period runs only when it becomes the
+    // selected one, so clicking the selected button again recomputes nothing.
+    auto *periods = new QButtonGroup(this);
+    for (QRadioButton *b : {ui->optToday, ui->optYesterday, ui->optWeek, ui->optMonth, ui->optYear,
+                            ui->optCustomeDate}) {
+        periods->addButton(b);
+        connect(b, &QRadioButton::toggled, this, [this, b](bool on) {
+            updateRadioTabStops();
+            if (on)
+                MessageDlg::Guard(this, [&] { optTodayClick(b); });
+        });
+    }
+    updateRadioTabStops();
+    ui->cboDateF->OnChange = [this](QObject *s) { MessageDlg::Guard(this, [&] { optTodayClick(s); }); };
+    ui->cboDateT->OnChange = [this](QObject *s) { MessageDlg::Guard(this, [&] { optTodayClick(s); }); };
+
+    // Exit keeps its distance from the bottom of the side bar.
+    ui->Panel1->installEventFilter(this);
+
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    delete ui;
+}
+
+void TfrmMain::applyFonts()
+{
+    setFont(FormSupport::font(FormSupport::Verdana, 11));
+    const QFont bold = FormSupport::font(FormSupport::Verdana, 11, true);
+    for (QLabel *l : {ui->lblSales, ui->lblExpenses, ui->lblPurchases, ui->lblProfits}) {
+        l->setFont(bold);
+        setColour(l, ValueColour);
+    }
+}
+
+void TfrmMain::configureGrids()
+{
+    const QFont cells = FormSupport::font(FormSupport::Tahoma, 11);
+    const QFont titles = FormSupport::font(FormSupport::Verdana, 11);
+    auto common = [&](TwwDBGrid *g) {
+        g->setFont(cells);
+        g->setTitleFont(titles);
+        g->setTitleColor(palette().color(QPalette::Button));
+        g->setTitleAlignment(Qt::AlignLeft);
+        g->setTitleLines(1);
+        g->setTitleButtons(false);
+        g->setFixedCols(0);
+        g->setShowHorzScrollBar(true);
+    };
+    const TwwDBGridOptions tabOptions = TwwCustomDBGrid::DefaultOptions | dgRowSelect;
+    const TwwDBGridOptions summaryOptions =
+        (tabOptions & ~TwwDBGridOptions(dgIndicator | dgColLines)) | dgAlwaysShowSelection;
+    ui->wwDBGrid1->setSelected({QStringLiteral("Account\t27\tAccount\t\t"), QStringLiteral("Balance\t13\tBalance\t\t")});
+    ui->wwDBGrid6->setSelected({QStringLiteral("Expenses\t27\tExpenses\t\t"), QStringLiteral("Amount\t12\tAmount\t\t")});
+    ui->wwDBGrid2->setSelected({QStringLiteral("DocDate\t10\tDocDate"), QStringLiteral("Account\t18\tAccount"),
+                                QStringLiteral("Transaction\t22\tTransaction"), QStringLiteral("Increase\t14\tIncrease"),
+                                QStringLiteral("Decrease\t14\tDecrease"), QStringLiteral("Remarks\t16\tRemarks")});
+    ui->wwDBGrid3->setSelected({QStringLiteral("Id\t10\tInvoice ID"), QStringLiteral("DocDate\t10\tDate"),
+                                QStringLiteral("Customer\t19\tCustomer"), QStringLiteral("SalesMan\t18\tSales Man"),
+                                QStringLiteral("Total\t10\tTotal"), QStringLiteral("Account\t19\tAccount"),
+                                QStringLiteral("Remarks\t27\tRemarks")});
+    ui->wwDBGrid4->setSelected({QStringLiteral("DocDate\t10\tDate"), QStringLiteral("Expenses\t22\tExpenses"),
+                                QStringLiteral("Account\t16\tAccount"), QStringLiteral("Amount\t10\tAmount"),
+                                QStringLiteral("Remarks\t28\tRemarks")});
+    ui->wwDBGrid5->setSelected({QStringLiteral("Id\t10\tInvoice ID"), QStringLiteral("DocDate\t10\tDate"),
+                                QStringLiteral("Supplier\t20\tSupplier"), QStringLiteral("Total\t10\tTotal"),
+                                QStringLiteral("Account\t17\tAccount"), QStringLiteral("Remarks\t27\tRemarks")});
+    for (TwwDBGrid *g : {ui->wwDBGrid1, ui->wwDBGrid6}) {
+        common(g);
+        g->setOptions(summaryOptions);
+    }
+    for (TwwDBGrid *g : {ui->wwDBGrid2, ui->wwDBGrid3, ui->wwDBGrid4, ui->wwDBGrid5}) {
+        common(g);
+        g->setOptions(tabOptions);
+        g->setKeyOptions(TwwCustomDBGrid::DefaultKeyOptions);
+    }
+}
+
+void TfrmMain::BindDataModule()
+{
+    ui->wwDBGrid1->setDataSource(DM->AccBalancesDS);
+    ui->wwDBGrid6->setDataSource(DM->ExpTotalsDS);
+    ui->wwDBGrid2->setDataSource(DM->AccTransDS);
+    ui->wwDBGrid3->setDataSource(DM->SalesDS);
+    ui->wwDBGrid4->setDataSource(DM->ExpensesDS);
+    ui->wwDBGrid5->setDataSource(DM->PurchasesDS);
+}
+
+// Radio buttons of one group are one stop in the tab order: the selected one.
+void TfrmMain::updateRadioTabStops()
+{
+    for (QRadioButton *b : {ui->optToday, ui->optYesterday, ui->optWeek, ui->optMonth, ui->optYear,
+                            ui->optCustomeDate})
+        b->setFocusPolicy(b->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void TfrmMain::FormCreate()
+{
+    ui->cboDateF->setDate(Clock::today());
+    ui->cboDateT->setDate(Clock::today());
+}
+
+void TfrmMain::showEvent(QShowEvent *e)
+{
+    if (!m_shown) {
+        m_shown = true;
+        // The outer size is 798 x 553 whatever the frame, in the middle of
+        // the desktop.
+        const QSize frame = frameGeometry().size() - geometry().size();
+        resize(QSize(798, 553) - frame);
+        if (const QScreen *s = screen()) {
+            QRect r(QPoint(), QSize(798, 553));
+            r.moveCenter(s->availableGeometry().center());
+            move(r.topLeft());
+        }
+        m_exitFromBottom = ui->Panel1->height() - ui->btnExit->y();
+        MessageDlg::Guard(this, [this] { FormShow(); });
+    }
+    QMainWindow::showEvent(e);
+}
+
+void TfrmMain::FormShow()
+{
+    optTodayClick(ui->optMonth);
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == ui->Panel1 && e->type() == QEvent::Resize && m_exitFromBottom > 0)
+        ui->btnExit->move(ui->btnExit->x(), ui->Panel1->height() - m_exitFromBottom);
+    return QMainWindow::eventFilter(watched, e);
+}
+
+// The regional settings are taken again when the system announces a change.
+void TfrmMain::changeEvent(QEvent *e)
+{
+    if (e->type() == QEvent::LocaleChange)
+        FormatSettings() = TFormatSettings::fromLocale(QLocale::system());
+    QMainWindow::changeEvent(e);
+}
+
+void TfrmMain::optTodayClick(QObject *Sender)
+{
+    const QDate today = Clock::today();
+    QDate d1, d2;
+    if (Sender == ui->optToday) {
+        d1 = d2 = today;
+    } else if (Sender == ui->optYesterday) {
+        d1 = d2 = today.addDays(-1);
+    } else if (Sender == ui->optWeek) {
+        // w is the weekday of tomorrow counted Sunday = 1 ... Saturday = 7,
+        // which makes the week run from Saturday to Friday.
+        const int w = today.addDays(1).dayOfWeek() % 7 + 1;
+        d1 = today.addDays(-w + 1);
+        d2 = today.addDays(6 - w + 1);
+    } else if (Sender == ui->optMonth) {
+        d1 = QDate(today.year(), today.month(), 1);
+        d2 = QDate(today.year(), today.month(), today.daysInMonth());
+    } else if (Sender == ui->optYear) {
+        d1 = QDate(today.year(), 1, 1);
+        d2 = QDate(today.year(), 12, 31);
+    } else if (Sender == ui->optCustomeDate) {
+        d1 = ui->cboDateF->Date();
+        d2 = ui->cboDateT->Date();
+    } else if (Sender == ui->cboDateF || Sender == ui->cboDateT) {
+        // Choosing Custom runs this handler once for it, when it was not the
+        // selected period already; this run then goes on with the same range.
+        ui->optCustomeDate->setChecked(true);
+        d1 = ui->cboDateF->Date();
+        d2 = ui->cboDateT->Date();
+    } else {
+        return;
+    }
+
+    const TFormatSettings &fs = FormatSettings();
+    const QString us = QStringLiteral("mm/dd/yyyy");
+    const bool singleDay = Sender == ui->optToday || Sender == ui->optYesterday;
+    if (singleDay) {
+        PeriodFilter = QStringLiteral("DocDate = '") + FieldText::formatDate(d1, fs) + QLatin1Char('\'');
+        PeriodWhere = QStringLiteral("DocDate = '") + FieldText::formatDate(d1, us, fs) + QLatin1Char('\'');
+    } else {
+        PeriodFilter = QStringLiteral("DocDate >= '") + FieldText::formatDate(d1, fs) + QStringLiteral("' AND DocDate <= '") +
+                       FieldText::formatDate(d2, fs) + QLatin1Char('\'');
+        PeriodWhere = QStringLiteral("DocDate >= '") + FieldText::formatDate(d1, us, fs) +
+                      QStringLiteral("' AND DocDate <= '") + FieldText::formatDate(d2, us, fs) + QLatin1Char('\'');
+    }
+
+    const QList<TTable *> journals{DM->AccTransTable, DM->SalesTable, DM->ExpensesTable, DM->PurchasesTable};
+    for (TTable *t : journals)
+        t->setFiltered(false);
+    for (TTable *t : journals)
+        t->setFilter(PeriodFilter);
+    for (TTable *t : journals)
+        t->setFiltered(true);
+    RefreshSummary();
+}
+
+void TfrmMain::RefreshSummary()
+{
+    DM->AccBalancesQuery->Close();
+    DM->AccBalancesQuery->Open();
+    DM->ExpTotalsQuery->Close();
+    DM->ExpTotalsQuery->setSQL(QStringLiteral("select ExpType,Sum(Amount) as Amount From Expenses Where ") + PeriodWhere +
+                               QStringLiteral(" Group By ExpType"));
+    DM->ExpTotalsQuery->Open();
+
+    // Each table is walked in its reading order with its controls switched
+    // off, and left on its first record; sums run in double precision in
+    // that order, as the figures shown depend on it.
+    auto walk = [](TTable *table, TField *amount) {
+        double sum = 0;
+        int count = 0;
+        try {
+            count = table->RecordCount();
+        } catch (const EDatabaseError &) {
+            count = 0;  // a table that cannot be counted counts as empty
+        }
+        if (count > 0) {
+            table->DisableControls();
+            try {
+                table->First();
+                while (!table->Eof()) {
+                    sum += amount->AsFloat();
+                    table->Next();
+                }
+                table->First();
+            } catch (...) {
+                table->EnableControls();
+                throw;
+            }
+            table->EnableControls();
+        }
+        return sum;
+    };
+    const double sales = walk(DM->SalesTable, DM->SalesTableTotal);
+    const double expenses = walk(DM->ExpensesTable, DM->ExpensesTableAmount);
+    const double purchases = walk(DM->PurchasesTable, DM->PurchasesTableTotal);
+    const double profit = sales - expenses - purchases;
+
+    const TFormatSettings &fs = FormatSettings();
+    ui->lblSales->setText(FieldText::formatGeneral(sales, fs));
+    ui->lblExpenses->setText(FieldText::formatGeneral(expenses, fs));
+    ui->lblPurchases->setText(FieldText::formatGeneral(purchases, fs));
+    ui->lblProfits->setText(FieldText::formatGeneral(profit, fs));
+    setColour(ui->lblProfits, profit >= 0 ? ProfitColour : LossColour);
+}
+
+void TfrmMain::Label12Click(QObject *)
+{
+    ui->Pages->setActivePage(ui->TabSheetSales);
+}
+
+void TfrmMain::Label13Click(QObject *)
+{
+    ui->Pages->setActivePage(ui->TabSheetExpenses);
+}
+
+void TfrmMain::Label14Click(QObject *)
+{
+    ui->Pages->setActivePage(ui->TabSheetPurchases);
+}
+
+void TfrmMain::Exit1Click(QObject *)
+{
+    close();
+}
+
+void TfrmMain::btnExitClick(QObject *)
+{
+    close();
+}
+
+void TfrmMain::OpenAddress(const QString &address)
+{
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+void TfrmMain::WebSite1Click(QObject *)
+{
+    OpenAddress(QString::fromLatin1(WebSiteAddress));
+}
+
+void TfrmMain::SendMailtotheAuthor1Click(QObject *)
+{
+    OpenAddress(QString::fromLatin1(MailAddress));
+}
+
+void TfrmMain::About1Click(QObject *)
+{
+    TfrmAbout about(this);
+    about.exec();
+}
