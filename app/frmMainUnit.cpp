@@ -16,6 +16,16 @@
 #include "TTable.h"
 #include "TwwDBGrid.h"
 #include "frmAboutUnit.h"
+#include "frmAccStatementUnit.h"
+#include "frmAccTrans2Unit.h"
+#include "frmAccTransUnit.h"
+#include "frmAccountsUnit.h"
+#include "frmExpensesTypesUnit.h"
+#include "frmExpensesUnit.h"
+#include "frmPurchasesUnit.h"
+#include "frmSalesUnit.h"
+#include "rptExpensesStatementUnit.h"
+#include "TIntegerField.h"
 
 #include <QButtonGroup>
 #include <QDesktopServices>
@@ -77,6 +87,8 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), ui(new Ui::TfrmMain)
     updateRadioTabStops();
     ui->cboDateF->OnChange = [this](QObject *s) { MessageDlg::Guard(this, [&] { optTodayClick(s); }); };
     ui->cboDateT->OnChange = [this](QObject *s) { MessageDlg::Guard(this, [&] { optTodayClick(s); }); };
+
+    wireCommands();
 
     // Exit keeps its distance from the bottom of the side bar.
     ui->Panel1->installEventFilter(this);
@@ -144,6 +156,13 @@ void TfrmMain::configureGrids()
 
 void TfrmMain::BindDataModule()
 {
+    // A record deleted from a record tab's grid by its own keys leaves the
+    // Summary as stale as the Delete button would: recompute it there too.
+    for (TTable *t : {DM->AccTransTable, DM->SalesTable, DM->ExpensesTable, DM->PurchasesTable})
+        t->AfterDelete = [this](TDataSet *) {
+            if (!m_deleting)
+                MessageDlg::Guard(this, [this] { RefreshSummary(); });
+        };
     ui->wwDBGrid1->setDataSource(DM->AccBalancesDS);
     ui->wwDBGrid6->setDataSource(DM->ExpTotalsDS);
     ui->wwDBGrid2->setDataSource(DM->AccTransDS);
@@ -355,4 +374,211 @@ void TfrmMain::About1Click(QObject *)
 {
     TfrmAbout about(this);
     about.exec();
+}
+
+// ---- record tabs ------------------------------------------------------------
+
+void TfrmMain::wireCommands()
+{
+    // Every command is a user's action: an error it raises is shown and the
+    // window goes on.
+    auto on = [this](QPushButton *b, void (TfrmMain::*handler)(QObject *)) {
+        connect(b, &QPushButton::clicked, this, [this, b, handler] {
+            MessageDlg::Guard(this, [&] { (this->*handler)(b); });
+        });
+    };
+    on(ui->btnNewTrans, &TfrmMain::BitBtn8Click);
+    on(ui->btnNewSale, &TfrmMain::BitBtn12Click);
+    on(ui->btnNewExpense, &TfrmMain::BitBtn13Click);
+    on(ui->btnNewPurchase, &TfrmMain::BitBtn18Click);
+    on(ui->BitBtn8, &TfrmMain::BitBtn8Click);
+    on(ui->BitBtn11, &TfrmMain::BitBtn11Click);
+    on(ui->BitBtn9, &TfrmMain::BitBtn9Click);
+    on(ui->BitBtn10, &TfrmMain::BitBtn10Click);
+    on(ui->BitBtn12, &TfrmMain::BitBtn12Click);
+    on(ui->BitBtn14, &TfrmMain::BitBtn14Click);
+    on(ui->BitBtn15, &TfrmMain::BitBtn15Click);
+    on(ui->BitBtn13, &TfrmMain::BitBtn13Click);
+    on(ui->BitBtn16, &TfrmMain::BitBtn16Click);
+    on(ui->BitBtn17, &TfrmMain::BitBtn17Click);
+    on(ui->BitBtn18, &TfrmMain::BitBtn18Click);
+    on(ui->BitBtn19, &TfrmMain::BitBtn19Click);
+    on(ui->BitBtn20, &TfrmMain::BitBtn20Click);
+
+    auto dbl = [this](TwwDBGrid *g, void (TfrmMain::*handler)(QObject *)) {
+        g->OnDblClick = [this, handler](QObject *sender) {
+            MessageDlg::Guard(this, [&] { (this->*handler)(sender); });
+        };
+    };
+    dbl(ui->wwDBGrid2, &TfrmMain::BitBtn9Click);
+    dbl(ui->wwDBGrid3, &TfrmMain::BitBtn14Click);
+    dbl(ui->wwDBGrid4, &TfrmMain::BitBtn16Click);
+    dbl(ui->wwDBGrid5, &TfrmMain::BitBtn19Click);
+    dbl(ui->wwDBGrid1, &TfrmMain::wwDBGrid1DblClick);
+    dbl(ui->wwDBGrid6, &TfrmMain::Label7Click);
+    ui->lblAccTrans->OnClick = [this](QObject *s) { MessageDlg::Guard(this, [&] { lblAccTransClick(s); }); };
+    ui->Label7->OnClick = [this](QObject *s) { MessageDlg::Guard(this, [&] { Label7Click(s); }); };
+
+    connect(ui->Accounts1, &QAction::triggered, this,
+            [this] { MessageDlg::Guard(this, [&] { Accounts1Click(ui->Accounts1); }); });
+    connect(ui->ExpensesTypes1, &QAction::triggered, this,
+            [this] { MessageDlg::Guard(this, [&] { ExpensesTypes1Click(ui->ExpensesTypes1); }); });
+}
+
+// A new record: the table's rule fills its defaults, the dialog edits it, and
+// the Summary follows. A failed append opens nothing and recomputes nothing.
+template <typename Dialog>
+void TfrmMain::newRecord(TTable *table)
+{
+    table->Append();
+    {
+        Dialog dialog(this);
+        dialog.exec();
+    }
+    RefreshSummary();
+}
+
+// Edit on an empty period does nothing at all.
+template <typename Dialog>
+void TfrmMain::editRecord(TTable *table)
+{
+    if (table->RecordCount() == 0)
+        return;
+    {
+        Dialog dialog(this);
+        dialog.exec();
+    }
+    RefreshSummary();
+}
+
+// Delete asks first when there is something to delete, and recomputes the
+// Summary whatever the answer.
+void TfrmMain::deleteRecord(TTable *table)
+{
+    if (table->RecordCount() > 0 &&
+        MessageDlg::MessageDlg(QStringLiteral("Are you sure?"), MessageDlg::TMsgDlgType::mtWarning,
+                               MessageDlg::mbYes | MessageDlg::mbNo, this) == MessageDlg::TModalResult::mrYes) {
+        m_deleting = true;
+        try {
+            table->Delete();
+        } catch (...) {
+            m_deleting = false;
+            throw;
+        }
+        m_deleting = false;
+    }
+    RefreshSummary();
+}
+
+void TfrmMain::BitBtn8Click(QObject *)
+{
+    newRecord<TfrmAccTrans>(DM->AccTransTable);
+}
+
+void TfrmMain::BitBtn11Click(QObject *)
+{
+    {
+        TfrmAccTrans2 dialog(this);
+        dialog.exec();
+    }
+    RefreshSummary();
+}
+
+void TfrmMain::BitBtn9Click(QObject *)
+{
+    editRecord<TfrmAccTrans>(DM->AccTransTable);
+}
+
+void TfrmMain::BitBtn10Click(QObject *)
+{
+    deleteRecord(DM->AccTransTable);
+}
+
+void TfrmMain::BitBtn12Click(QObject *)
+{
+    newRecord<TfrmSales>(DM->SalesTable);
+}
+
+void TfrmMain::BitBtn14Click(QObject *)
+{
+    editRecord<TfrmSales>(DM->SalesTable);
+}
+
+void TfrmMain::BitBtn15Click(QObject *)
+{
+    deleteRecord(DM->SalesTable);
+}
+
+void TfrmMain::BitBtn13Click(QObject *)
+{
+    newRecord<TfrmExpenses>(DM->ExpensesTable);
+}
+
+void TfrmMain::BitBtn16Click(QObject *)
+{
+    editRecord<TfrmExpenses>(DM->ExpensesTable);
+}
+
+void TfrmMain::BitBtn17Click(QObject *)
+{
+    deleteRecord(DM->ExpensesTable);
+}
+
+void TfrmMain::BitBtn18Click(QObject *)
+{
+    newRecord<TfrmPurchases>(DM->PurchasesTable);
+}
+
+void TfrmMain::BitBtn19Click(QObject *)
+{
+    editRecord<TfrmPurchases>(DM->PurchasesTable);
+}
+
+void TfrmMain::BitBtn20Click(QObject *)
+{
+    deleteRecord(DM->PurchasesTable);
+}
+
+// ---- master lists and drill-downs ---------------------------------------------
+
+void TfrmMain::Accounts1Click(QObject *)
+{
+    TfrmAccounts::Execute(this);
+}
+
+void TfrmMain::ExpensesTypes1Click(QObject *)
+{
+    TfrmExpensesTypes::Execute(this);
+}
+
+namespace {
+
+// The key of a summary row as the statement's text wants it: decimal digits,
+// or nothing when there is no row. Only digits ever reach the statement.
+QString keyText(TDataSet *query, TField *key)
+{
+    if (!query->Active() || query->IsEmpty() || key->IsNull())
+        return QString();
+    return QString::number(key->AsInteger());
+}
+
+} // namespace
+
+void TfrmMain::lblAccTransClick(QObject *)
+{
+    TfrmAccStatement::Execute(this, QStringLiteral("select * From AccTrans Where AccID = ") +
+                                        keyText(DM->AccBalancesQuery, DM->AccBalancesQueryAccID) +
+                                        QStringLiteral(" Order By DocDate"));
+}
+
+void TfrmMain::wwDBGrid1DblClick(QObject *Sender)
+{
+    lblAccTransClick(Sender);
+}
+
+void TfrmMain::Label7Click(QObject *)
+{
+    TrptExpensesStatement::Execute(this, QStringLiteral("select * From Expenses Where ExpType = ") +
+                                             keyText(DM->ExpTotalsQuery, DM->ExpTotalsQueryExpType) +
+                                             QStringLiteral(" Order By DocDate"));
 }

@@ -8,6 +8,7 @@ class TfrmMain;
 }
 
 class QRadioButton;
+class TTable;
 class TwwDBGrid;
 
 // The main window: the side bar with the "new" shortcuts, the Summary tab
@@ -39,6 +40,28 @@ public:
     void WebSite1Click(QObject *Sender);
     void SendMailtotheAuthor1Click(QObject *Sender);
     void About1Click(QObject *Sender);
+    void Accounts1Click(QObject *Sender);
+    void ExpensesTypes1Click(QObject *Sender);
+
+    // Record tabs: new, edit and delete on each journal.
+    void BitBtn8Click(QObject *Sender);   // new account transaction
+    void BitBtn11Click(QObject *Sender);  // new double transaction
+    void BitBtn9Click(QObject *Sender);   // edit account transaction
+    void BitBtn10Click(QObject *Sender);  // delete account transaction
+    void BitBtn12Click(QObject *Sender);  // new sale or income
+    void BitBtn14Click(QObject *Sender);  // edit sale or income
+    void BitBtn15Click(QObject *Sender);  // delete sale or income
+    void BitBtn13Click(QObject *Sender);  // new expense
+    void BitBtn16Click(QObject *Sender);  // edit expense
+    void BitBtn17Click(QObject *Sender);  // delete expense
+    void BitBtn18Click(QObject *Sender);  // new purchase
+    void BitBtn19Click(QObject *Sender);  // edit purchase
+    void BitBtn20Click(QObject *Sender);  // delete purchase
+
+    // Drill-downs from the Summary tab.
+    void lblAccTransClick(QObject *Sender);
+    void wwDBGrid1DblClick(QObject *Sender);
+    void Label7Click(QObject *Sender);
 
     // The period texts last built (empty until the first period is chosen).
     const QString &periodFilter() const { return PeriodFilter; }
@@ -56,6 +79,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
+    template <typename Dialog>
+    void newRecord(TTable *table);
+    template <typename Dialog>
+    void editRecord(TTable *table);
+    void deleteRecord(TTable *table);
+    void wireCommands();
+
     void RefreshSummary();
     void applyFonts();
     void configureGrids();
@@ -64,6 +94,7 @@ private:
     QString PeriodFilter;
     QString PeriodWhere;
     bool m_shown = false;
+    bool m_deleting = false;  // the Delete command recomputes the Summary itself
     int m_exitFromBottom = 0;
 };
 

@@ -684,6 +684,8 @@ void TDataSet::Delete()
     }
     m_presented = -1;
     dataEvent(TDataEvent::DataSetChange);
+    if (AfterDelete)
+        AfterDelete(this);
 }
 
 void TDataSet::CheckBrowseMode()

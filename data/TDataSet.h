@@ -109,6 +109,8 @@ public:
     // Runs when a new record is started, after it entered insert state and
     // before any control shows it; what it sets does not count as a change.
     std::function<void(TDataSet *)> OnNewRecord;
+    // Runs after a stored record was deleted, whoever deleted it.
+    std::function<void(TDataSet *)> AfterDelete;
 
     // The buffer window, for links.
     int bufferCount() const { return m_bufferCapacity; }

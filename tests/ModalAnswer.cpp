@@ -12,12 +12,20 @@ ModalAnswer::ModalAnswer(const QStringList &keys) : m_keys(keys)
     m_timer.start();
 }
 
+ModalAnswer::ModalAnswer(const QList<Step> &steps) : m_steps(steps)
+{
+    m_timer.setInterval(5);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+    m_timer.start();
+}
+
 ModalAnswer::~ModalAnswer() = default;
 
 void ModalAnswer::poll()
 {
     QWidget *modal = QApplication::activeModalWidget();
-    if (!modal || modal == m_last || !modal->isVisible() || m_titles.size() >= m_keys.size())
+    const qsizetype expected = m_steps.isEmpty() ? m_keys.size() : m_steps.size();
+    if (!modal || modal == m_last || !modal->isVisible() || m_titles.size() >= expected)
         return;
     m_last = modal;
     m_titles << modal->windowTitle();
@@ -29,6 +37,12 @@ void ModalAnswer::poll()
         m_texts << QString();
         m_icons << int(QMessageBox::NoIcon);
         m_defaults << QString();
+    }
+    if (!m_steps.isEmpty()) {
+        // The step may open a box of its own: it is answered by the next step.
+        const Step step = m_steps.at(m_titles.size() - 1);
+        step(modal);
+        return;
     }
     const QKeySequence seq(m_keys.at(m_titles.size() - 1));
     const QKeyCombination k = seq[0];

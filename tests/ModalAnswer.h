@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 
 class QWidget;
 
@@ -19,6 +20,10 @@ class ModalAnswer
 public:
     // keys: one answer per expected box, in order ("Return", "Escape", "Alt+Y").
     explicit ModalAnswer(const QStringList &keys);
+    // steps: what to do in each expected box or dialog, in order; each gets
+    // the modal widget and drives it as a user would (typing, pressing keys).
+    using Step = std::function<void(QWidget *modal)>;
+    explicit ModalAnswer(const QList<Step> &steps);
     explicit ModalAnswer(const QString &key) : ModalAnswer(QStringList{key}) {}
     ~ModalAnswer();
 
@@ -35,6 +40,7 @@ private:
     void poll();
 
     QStringList m_keys;
+    QList<Step> m_steps;
     QStringList m_titles;
     QStringList m_texts;
     QList<int> m_icons;

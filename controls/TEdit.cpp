@@ -1,0 +1,5 @@
+#include "TEdit.h"
+
+TEdit::TEdit(QWidget *parent) : QLineEdit(parent) {}
+
+TEdit::~TEdit() = default;

@@ -1,0 +1,5 @@
+#include "TwwDBGrid.h"
+
+TwwDBGrid::TwwDBGrid(QWidget *parent) : TwwCustomDBGrid(parent) {}
+
+TwwDBGrid::~TwwDBGrid() = default;

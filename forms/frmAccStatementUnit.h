@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDialog>
+
+namespace Ui {
+class TfrmAccStatement;
+}
+
+class TDataSource;
+class TDateField;
+class TFloatField;
+class TIntegerField;
+class TQuery;
+class TStringField;
+
+// The account history: the records of one account's transactions, of every
+// date, in a read-only grid, as its own query on the alias ARD returns them.
+// The window names no account and computes nothing; whoever opens it gives
+// it the statement to run:
+//
+//     TfrmAccStatement window(owner);
+//     window.OpenStatement(sql);   // throws before anything is shown
+//     window.exec();
+//
+// or Execute(owner, sql), which does the same and destroys the window.
+class TfrmAccStatement : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(TfrmAccStatement)
+
+public:
+    explicit TfrmAccStatement(QWidget *parent = nullptr);
+    ~TfrmAccStatement() override;
+
+    Ui::TfrmAccStatement *ui;
+
+    // The window's query and the fields it keeps of the account transactions
+    // table; Id and AccID are read but not shown.
+    TQuery *AccTransQuery;
+    TDateField *AccTransQueryDocDate;
+    TStringField *AccTransQueryTransaction;
+    TFloatField *AccTransQueryIncrease;
+    TFloatField *AccTransQueryDecrease;
+    TStringField *AccTransQueryRemarks;
+    TIntegerField *AccTransQueryId;
+    TIntegerField *AccTransQueryAccID;
+    TDataSource *AccTransDS;
+
+    // Closes the query, gives it the statement and opens it; shows nothing.
+    // Throws EDatabaseError with the engine's message when the statement
+    // fails, leaving the query closed: the window is then not to be shown.
+    void OpenStatement(const QString &SQL);
+
+    // The whole drill-down: creates the window over `parent`, runs the
+    // statement, shows the window modally and destroys it. An error of the
+    // statement propagates to the caller before any window shows.
+    static void Execute(QWidget *parent, const QString &SQL);
+
+    void BitBtn1Click(QObject *Sender);
+
+protected:
+    void showEvent(QShowEvent *e) override;
+};
