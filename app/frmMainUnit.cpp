@@ -219,8 +219,11 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
 // The regional settings are taken again when the system announces a change.
 void TfrmMain::changeEvent(QEvent *e)
 {
-    if (e->type() == QEvent::LocaleChange)
+    if (e->type() == QEvent::LocaleChange) {
         FormatSettings() = TFormatSettings::fromLocale(QLocale::system());
+        ui->cboDateF->applyFormatSettings();
+        ui->cboDateT->applyFormatSettings();
+    }
     QMainWindow::changeEvent(e);
 }
 
