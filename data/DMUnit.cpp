@@ -1,6 +1,7 @@
 #include "DMUnit.h"
 
 #include "Clock.h"
+#include "EngineDatabase.h"
 #include "TAutoIncField.h"
 #include "TDataSource.h"
 #include "TDateField.h"
@@ -157,6 +158,9 @@ TDM::TDM(QObject *owner) : QObject(owner)
     SalesTable->Open();
     AccBalancesQuery->Open();
     ExpTotalsQuery->Open();
+    // Books that could be read but not written would let the user type
+    // records only to refuse every one of them.
+    TEngineDatabase::forAlias(QString::fromLatin1(DatabaseAlias)).checkWritable();
 }
 
 TDM::~TDM()

@@ -173,6 +173,13 @@ void TEngineDatabase::checkTable(const TTableDef &table)
         throw EDatabaseError(QStringLiteral("Table does not exist: %1 (alias %2, %3)").arg(table.fileName, m_alias, m_file));
 }
 
+void TEngineDatabase::checkWritable() const
+{
+    if (sqlite3_db_readonly(m_handle, "main") == 1 || !QFileInfo(QFileInfo(m_file).absolutePath()).isWritable())
+        throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2")
+                                 .arg(m_file, QStringLiteral("The database cannot be written: it or its folder is read-only")));
+}
+
 QSqlQuery &TEngineDatabase::prepared(const QString &sql)
 {
     auto it = m_prepared.find(sql);
@@ -295,7 +302,18 @@ QString TEngineDatabase::messageFor(const QSqlError &error)
         return QStringLiteral("Key violation: another record already has this key (%1)").arg(text);
     if (code == QLatin1String("5") || text.contains(QLatin1String("database is locked"), Qt::CaseInsensitive))
         return QStringLiteral("The database is locked by another program; try again later");
-    if (code == QLatin1String("8") || text.contains(QLatin1String("readonly"), Qt::CaseInsensitive))
+    // A write that cannot create its rollback journal (14, "unable to open
+    // database file") meets a folder that cannot be written to.
+    if (code == QLatin1String("8") || code == QLatin1String("14") ||
+        text.contains(QLatin1String("readonly"), Qt::CaseInsensitive))
         return QStringLiteral("The database cannot be written: it or its folder is read-only");
+    // A table another program dropped while this one runs: named as the
+    // program opens it, the way opening names a missing table.
+    static const QLatin1String noSuchTable("no such table: ");
+    if (text.startsWith(noSuchTable)) {
+        const QString name = text.mid(noSuchTable.size()).trimmed();
+        const TTableDef *table = EngineCatalog::find(name);
+        return QStringLiteral("Table does not exist: %1").arg(table ? table->fileName : name);
+    }
     return text.trimmed();
 }

@@ -46,6 +46,12 @@ public:
     // database lacks the table.
     void checkTable(const TTableDef &table);
 
+    // Throws "Cannot open the database <file>: The database cannot be
+    // written: it or its folder is read-only" when a post could not store a
+    // record: SQLite opened a write-protected file for reading only, or the
+    // folder cannot take the rollback journal.
+    void checkWritable() const;
+
     // A prepared statement for this text, kept for reuse. The caller binds
     // every value, runs it through exec() and finishes it after reading.
     QSqlQuery &prepared(const QString &sql);

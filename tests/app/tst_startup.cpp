@@ -24,7 +24,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("locked by another program")
             << "lock" << "The database is locked by another program; try again later";
-        QTest::newRow("zero-byte file") << "empty" << "Table does not exist: Accounts.DB";
+        QTest::newRow("zero-byte file") << "empty" << "Table does not exist: Accounts";
         QTest::newRow("truncated database") << "truncated" << "database disk image is malformed";
         QTest::newRow("read-only file") << "readonly file" << "it or its folder is read-only";
         QTest::newRow("read-only folder") << "readonly folder" << "it or its folder is read-only";
