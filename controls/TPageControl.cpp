@@ -1,6 +1,8 @@
 #include "TPageControl.h"
 
 #include <QButtonGroup>
+#include <QKeyEvent>
+#include <QShortcut>
 #include <QChildEvent>
 #include <QTimer>
 #include <QToolButton>
@@ -18,6 +20,39 @@ TPageControl::TPageControl(QWidget *parent)
     });
     connect(this, &QStackedWidget::widgetRemoved, this, [this] { rebuildTabs(); });
     m_tabHeight = fontMetrics().height() + 8;
+    // The keyboard moves between pages as in any tabbed window: Ctrl+Tab and
+    // Ctrl+Shift+Tab anywhere in the window, the arrow keys on the tabs.
+    auto *next = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
+    auto *prior = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), this);
+    auto *prior2 = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), this);
+    for (QShortcut *sc : {next, prior, prior2})
+        sc->setContext(Qt::WindowShortcut);
+    connect(next, &QShortcut::activated, this, [this] { stepPage(1); });
+    connect(prior, &QShortcut::activated, this, [this] { stepPage(-1); });
+    connect(prior2, &QShortcut::activated, this, [this] { stepPage(-1); });
+}
+
+void TPageControl::stepPage(int by)
+{
+    if (count() == 0)
+        return;
+    setCurrentIndex((currentIndex() + by + count()) % count());
+    if (QAbstractButton *b = m_group->button(currentIndex()); b && m_strip->isAncestorOf(focusWidget()))
+        b->setFocus(Qt::TabFocusReason);
+}
+
+bool TPageControl::eventFilter(QObject *watched, QEvent *e)
+{
+    if (e->type() == QEvent::KeyPress && m_group->buttons().contains(qobject_cast<QAbstractButton *>(watched))) {
+        const int key = static_cast<QKeyEvent *>(e)->key();
+        if (key == Qt::Key_Left || key == Qt::Key_Right) {
+            stepPage(key == Qt::Key_Right ? 1 : -1);
+            if (QAbstractButton *b = m_group->button(currentIndex()))
+                b->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+    }
+    return QStackedWidget::eventFilter(watched, e);
 }
 
 void TPageControl::setTabWidth(int width)
@@ -70,6 +105,7 @@ void TPageControl::rebuildTabs()
             b->setCheckable(true);
             b->setAutoRaise(false);
             b->setFocusPolicy(Qt::TabFocus);
+            b->installEventFilter(this);
             b->setChecked(i == currentIndex());
             b->show();
             m_group->addButton(b, i);

@@ -29,11 +29,13 @@ public:
     void setActivePage(QWidget *page) { setCurrentWidget(page); }
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
     void childEvent(QChildEvent *e) override;
     bool event(QEvent *e) override;
 
 private:
+    void stepPage(int by);
     void rebuildTabs();
     void layoutTabs();
 

@@ -11,7 +11,45 @@
 
 namespace {
 constexpr int MaxBatch = 4096;
+// A count first reads this many rows: a short result (the summary queries'
+// one row per account or type) is then counted without running it again.
+constexpr int CountProbe = 64;
+
+// The statement without its closing top-level ORDER BY, which cannot change a
+// count but keeps SQLite from flattening the counted subquery: it would then
+// visit every row instead of walking an index. A statement with a top-level
+// LIMIT keeps its order, which decides the rows counted.
+QString withoutFinalOrder(const QString &statement)
+{
+    auto wordAt = [&](qsizetype i, QLatin1String word) {
+        const qsizetype end = i + word.size();
+        auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); };
+        return statement.mid(i, word.size()).compare(word, Qt::CaseInsensitive) == 0 &&
+               (i == 0 || !isWordChar(statement.at(i - 1))) && (end >= statement.size() || !isWordChar(statement.at(end)));
+    };
+    int depth = 0;
+    QChar quote;
+    qsizetype order = -1;
+    for (qsizetype i = 0; i < statement.size(); ++i) {
+        const QChar c = statement.at(i);
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('[') || c == QLatin1Char('`')) {
+            quote = c == QLatin1Char('[') ? QLatin1Char(']') : c;
+        } else if (c == QLatin1Char('(')) {
+            ++depth;
+        } else if (c == QLatin1Char(')')) {
+            --depth;
+        } else if (depth == 0 && wordAt(i, QLatin1String("order"))) {
+            order = i;
+        } else if (depth == 0 && order >= 0 && wordAt(i, QLatin1String("limit"))) {
+            return statement;
+        }
+    }
+    return order < 0 ? statement : statement.left(order);
 }
+} // namespace
 
 TQueryCursor::TQueryCursor(TEngineDatabase &db, const QString &statement) : m_db(db)
 {
@@ -100,10 +138,13 @@ QList<TRecordData> TQueryCursor::before(const TRecordData &r, int n, int skip)
 
 int TQueryCursor::count()
 {
+    if (m_count < 0)
+        readUpTo(CountProbe);
     if (m_count < 0) {
         QString statement = m_sql;
         statement.chop(int(qstrlen(" LIMIT ? OFFSET ?")));
-        TSqlReader q(m_db, QStringLiteral("SELECT COUNT(*) FROM (") + statement + QStringLiteral(") AS counted"),
+        TSqlReader q(m_db, QStringLiteral("SELECT COUNT(*) FROM (") + withoutFinalOrder(statement) +
+                               QStringLiteral(") AS counted"),
                      m_params);
         m_count = q.next() ? int(q.toInt64(0)) : 0;
     }

@@ -8,8 +8,8 @@ class TEngineDatabase;
 // read in batches only as far as someone asks (a grouped sum streams, so the
 // first rows cost a fraction of the whole), numbered from 1, and kept while
 // the query stays open, so moving back and forth does not run the statement
-// again. The record count runs a COUNT over the statement unless the end has
-// already been read.
+// again. The record count first reads a few rows, and runs a COUNT over the
+// statement only when the end is not among them.
 class TQueryCursor : public TCursor
 {
 public:

@@ -1,5 +1,7 @@
 #include "FormSupport.h"
 
+#include "TwwDBGrid.h"
+
 #include <QScreen>
 #include <QWidget>
 
@@ -20,4 +22,28 @@ void FormSupport::centreOverParent(QWidget *window)
     else if (const QScreen *s = window->screen())
         r.moveCenter(s->availableGeometry().center());
     window->move(r.topLeft());
+}
+
+void FormSupport::setUpDialogLook(QWidget *dialog, const QList<QWidget *> &tahomaControls)
+{
+    QPalette white = dialog->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    dialog->setPalette(white);
+    dialog->setAutoFillBackground(true);
+    dialog->setFont(font(Verdana, 11));
+    const QFont tahoma = font(Tahoma, 11);
+    for (QWidget *w : tahomaControls)
+        w->setFont(tahoma);
+}
+
+void FormSupport::setUpListGrid(TwwDBGrid *grid, const QFont &titleFont, const QColor &titleColor)
+{
+    grid->setFont(font(Tahoma, 11));
+    grid->setTitleFont(titleFont);
+    grid->setTitleColor(titleColor);
+    grid->setTitleAlignment(Qt::AlignLeft);
+    grid->setTitleLines(1);
+    grid->setTitleButtons(false);
+    grid->setFixedCols(0);
+    grid->setShowHorzScrollBar(true);
 }

@@ -24,15 +24,8 @@ TfrmAccTrans2::TfrmAccTrans2(QWidget *parent) : QDialog(parent), ui(new Ui::Tfrm
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
     resize(509, 284);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-    setAutoFillBackground(true);
-    setFont(FormSupport::font(FormSupport::Verdana, 11));
     // The accounts and the texts are written in Tahoma.
-    const QFont tahoma = FormSupport::font(FormSupport::Tahoma, 11);
-    for (QWidget *w : std::initializer_list<QWidget *>{ui->cboF, ui->cboT, ui->txtTrans, ui->txtRemarks})
-        w->setFont(tahoma);
+    FormSupport::setUpDialogLook(this, {ui->cboF, ui->cboT, ui->txtTrans, ui->txtRemarks});
 
     ui->cboF->setListSource(DM->AccountsDS);
     ui->cboT->setListSource(DM->AccountsDS);

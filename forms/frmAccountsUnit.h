@@ -1,23 +1,16 @@
 #pragma once
 
-#include <QDialog>
+#include "TMasterListDialog.h"
 
 namespace Ui {
 class TfrmAccounts;
 }
 
-// The accounts list: the name of every account in a grid that edits in
-// place, over the data module's AccountsTable, with a navigator bar above it.
-// The names typed here are what every "Account" column and lookup box of the
-// program shows, as soon as those read the table again.
-//
-// Leaving the window stores what is pending: OK, Esc outside a cell and a
-// close request from the title bar all post a record being edited or
-// inserted, an inserted one even when nothing was typed into it. When the
-// engine refuses, its error is shown and the window stays open with the
-// change pending. A change is dropped with the navigator's Cancel (or Esc in
-// the cell), never by leaving.
-class TfrmAccounts : public QDialog
+// The accounts list: the name of every account, over the data module's
+// AccountsTable, kept as TMasterListDialog describes. The names typed here
+// are what every "Account" column and lookup box of the program shows, as
+// soon as those read the table again.
+class TfrmAccounts : public TMasterListDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY(TfrmAccounts)
@@ -31,13 +24,4 @@ public:
 
     // Creates the list over `parent`, shows it modally and destroys it.
     static void Execute(QWidget *parent);
-
-    void BitBtn1Click(QObject *Sender);
-
-public Q_SLOTS:
-    // Esc outside a cell and a close request arrive here: they press OK.
-    void reject() override;
-
-protected:
-    void showEvent(QShowEvent *e) override;
 };

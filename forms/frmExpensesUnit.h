@@ -1,22 +1,16 @@
 #pragma once
 
-#include <QDialog>
+#include "TEntryDialog.h"
 
 namespace Ui {
 class TfrmExpenses;
 }
-class DialogKeys;
 
-// The "Expenses" dialog: one expense of one expense type.
-// Its bound editors edit the current record of ExpensesTable, which the
-// opener has appended (a new record, in insert state) or left on the record
-// to change (browse state until the user changes a value). The dialog checks
-// no value itself: the editors convert their texts and the engine refuses
-// what it will not store; either error is shown and the dialog stays open on
-// the pending record.
+// The "Expenses" dialog: one expense of one expense type, the current
+// record of ExpensesTable, edited as TEntryDialog describes.
 //
 // The constructor binds the editors and leaves the dataset as it is.
-class TfrmExpenses : public QDialog
+class TfrmExpenses : public TEntryDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY(TfrmExpenses)
@@ -26,21 +20,4 @@ public:
     ~TfrmExpenses() override;
 
     Ui::TfrmExpenses *ui;
-
-    // OK: stores the pending record and closes; on an error the dialog
-    // stays open.
-    void BitBtn1Click(QObject *Sender);
-    // Cancel: discards the pending change and closes.
-    void BitBtn2Click(QObject *Sender);
-
-    // Every other way of closing the window (the window manager's close,
-    // Alt+F4) is Cancel, so that no pending record is left behind in the
-    // shared dataset.
-    void reject() override;
-
-protected:
-    void showEvent(QShowEvent *e) override;
-
-private:
-    DialogKeys *m_keys;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "TStatementWindow.h"
 
 namespace Ui {
 class TrptExpensesStatement;
@@ -23,7 +23,7 @@ class TStringField;
 //     window.exec();
 //
 // or Execute(owner, sql), which does the same and destroys the window.
-class TrptExpensesStatement : public QDialog
+class TrptExpensesStatement : public TStatementWindow
 {
     Q_OBJECT
     Q_DISABLE_COPY(TrptExpensesStatement)
@@ -43,18 +43,8 @@ public:
     TIntegerField *QueryExpType;
     TDataSource *AccTransDS;
 
-    // Closes the query, gives it the statement and opens it; shows nothing.
-    // Throws EDatabaseError with the engine's message when the statement
-    // fails, leaving the query closed: the window is then not to be shown.
-    void OpenStatement(const QString &SQL);
-
     // The whole drill-down: creates the window over `parent`, runs the
     // statement, shows the window modally and destroys it. An error of the
     // statement propagates to the caller before any window shows.
     static void Execute(QWidget *parent, const QString &SQL);
-
-    void BitBtn1Click(QObject *Sender);
-
-protected:
-    void showEvent(QShowEvent *e) override;
 };

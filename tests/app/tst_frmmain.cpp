@@ -376,6 +376,15 @@ private Q_SLOTS:
         QCOMPARE(ui()->Pages->TabRows(), 1);
         frmMain->resize(181 + 350, frmMain->height());
         QTRY_COMPARE(ui()->Pages->TabRows(), 2);
+        // The keyboard moves between pages: Ctrl+Tab, and the arrows on a tab.
+        QTest::keyClick(frmMain, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(ui()->Pages->currentWidget(), ui()->TabSheetAccounts);
+        ui()->Pages->tabButton(1)->setFocus();
+        QTest::keyClick(ui()->Pages->tabButton(1), Qt::Key_Right);
+        QCOMPARE(ui()->Pages->currentWidget(), ui()->TabSheetSales);
+        QTest::keyClick(ui()->Pages->tabButton(2), Qt::Key_Left);
+        QTest::keyClick(ui()->Pages->tabButton(1), Qt::Key_Left);
+        QCOMPARE(ui()->Pages->currentWidget(), ui()->TabSheet1);
         // Alt+X presses Exit, which closes the window.
         QTest::keyClick(frmMain, Qt::Key_X, Qt::AltModifier);
         QTRY_VERIFY(!frmMain->isVisible());

@@ -1,0 +1,461 @@
+// The whole program on ten years of books, driven as a user drives it: the
+// real main window from start-up to shown, the period switched by its radio
+// buttons, a new sale typed into the real dialog from the side bar, an
+// account's history opened, and a record tab's grid scrolled. Each is
+// measured against the same work done straight on SQLite, in the same run on
+// the same file.
+//
+//   bench_program [--rows=1000000] [--books=DIR] [Google Benchmark options]
+//
+// A benchmark of the program starts the main window before its loop and
+// closes it after, so that the SQLite baselines (which write, for the new
+// sale) run with no other connection on the file.
+
+#include "BenchBooks.h"
+#include "DMUnit.h"
+#include "EngineDatabase.h"
+#include "FormatSettings.h"
+#include "Startup.h"
+#include "TQuery.h"
+#include "TTable.h"
+#include "TwwDBGrid.h"
+#include "frmAccStatementUnit.h"
+#include "frmMainUnit.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <sqlite3.h>
+
+namespace {
+
+BenchBooks::Options g_options;
+QString g_file;       // the large books
+int g_statementRows = 0;  // rows the account history shows on its first screen
+int g_tabRows = 0;        // rows the Accounts tab's grid shows
+
+// The Customer of every sale this benchmark stores, so that they can be
+// found and deleted again.
+const char *const BenchCustomer = "Benchmark sale";
+
+// Points the engine at the books with `rows` records per journal.
+void useBooks(qint64 rows)
+{
+    BenchBooks::prepare(g_options.books, rows);
+}
+
+// Resident memory now, in megabytes.
+double residentMb()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? double(parts.at(1).toLongLong()) * 4096.0 / (1024.0 * 1024.0) : 0;
+}
+
+// Start-up as main() does it, up to the window shown and painted.
+void startShown()
+{
+    if (!Startup::start()) {
+        std::fprintf(stderr, "start-up failed\n");
+        std::exit(1);
+    }
+    frmMain->show();
+    QApplication::processEvents();
+}
+
+template <typename W>
+W *child(const char *name)
+{
+    W *w = frmMain->findChild<W *>(QLatin1String(name));
+    if (!w) {
+        std::fprintf(stderr, "the main window has no %s\n", name);
+        std::exit(1);
+    }
+    return w;
+}
+
+void click(const char *button)
+{
+    child<QAbstractButton>(button)->click();
+    QApplication::processEvents();
+}
+
+// Answers the next modal widget that shows: waits for it in the event loop
+// (a dialog's exec() runs one) and hands it to `step`. As tests/ModalAnswer
+// does, but without a timer interval, which would be measured as idle time.
+void answerModal(const std::function<void(QWidget *)> &step, int triesLeft = 100000)
+{
+    QTimer::singleShot(0, [step, triesLeft] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal && modal->isVisible())
+            step(modal);
+        else if (triesLeft > 0)
+            answerModal(step, triesLeft - 1);
+    });
+}
+
+// Types into one of the dialog's boxes, replacing its text, as a user does.
+void typeInto(QWidget *dialog, const char *editor, const QString &text)
+{
+    QWidget *w = dialog->findChild<QWidget *>(QLatin1String(editor));
+    if (!w) {
+        std::fprintf(stderr, "the dialog has no %s\n", editor);
+        std::exit(1);
+    }
+    // The offscreen platform activates no window by itself; keys reach only
+    // the active one.
+    QApplication::setActiveWindow(dialog);
+    w->setFocus();
+    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w, text);
+}
+
+sqlite3 *openWritable(const QString &file)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "cannot open %s\n", qPrintable(file));
+        std::exit(1);
+    }
+    return db;
+}
+
+// Removes the sales this benchmark stored; returns how many there were.
+int deleteBenchSales()
+{
+    sqlite3 *db = openWritable(g_file);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "DELETE FROM Sales WHERE Customer = ?", -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, BenchCustomer, -1, SQLITE_STATIC);
+    sqlite3_step(st);
+    sqlite3_finalize(st);
+    const int n = sqlite3_changes(db);
+    sqlite3_close(db);
+    return n;
+}
+
+struct Period
+{
+    QByteArray from, to;
+};
+Period month()
+{
+    const QDate e = BenchBooks::endDate();
+    return {QDate(e.year(), e.month(), 1).toString(Qt::ISODate).toUtf8(), e.toString(Qt::ISODate).toUtf8()};
+}
+Period year()
+{
+    const QDate e = BenchBooks::endDate();
+    return {QDate(e.year(), 1, 1).toString(Qt::ISODate).toUtf8(), QDate(e.year(), 12, 31).toString(Qt::ISODate).toUtf8()};
+}
+
+// The figures of the Summary that depend on the period, straight from
+// SQLite: the three journals' amounts summed in their reading order, and the
+// expense totals by type. The account balances, which the Summary also runs
+// again, are left out: they do not depend on the period.
+double summarySums(sqlite3 *db, const Period &p)
+{
+    static const char *const statements[] = {
+        "SELECT Total FROM Sales WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, SeqNo",
+        "SELECT Amount FROM Expenses WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, Id",
+        "SELECT Total FROM Purchases WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, SeqNo",
+        "SELECT ExpType, Sum(Amount) FROM Expenses WHERE DocDate >= ? AND DocDate <= ? GROUP BY ExpType",
+    };
+    double sums[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(db, statements[i], -1, &st, nullptr);
+        sqlite3_bind_text(st, 1, p.from.constData(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 2, p.to.constData(), -1, SQLITE_STATIC);
+        const int amount = i == 3 ? 1 : 0;
+        while (sqlite3_step(st) == SQLITE_ROW)
+            sums[i] += sqlite3_column_double(st, amount);
+        sqlite3_finalize(st);
+    }
+    return sums[0] - sums[1] - sums[2] + sums[3];
+}
+
+// ---- start-up -----------------------------------------------------------------
+
+void startUp(benchmark::State &state, qint64 rows)
+{
+    useBooks(rows);
+    double rss = 0;
+    for (auto _ : state) {
+        startShown();
+        state.PauseTiming();
+        rss = residentMb();
+        Startup::finish();
+        state.ResumeTiming();
+    }
+    state.counters["RSS shown MB"] = rss;
+    useBooks(g_options.rows);
+}
+
+// The balance statement alone, on a fresh connection, read to the end.
+void balanceQueryDirect(benchmark::State &state)
+{
+    for (auto _ : state) {
+        sqlite3 *db = BenchBooks::openDirect(g_file);
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(db, TDM::AccBalancesSQL, -1, &st, nullptr);
+        double sum = 0;
+        while (sqlite3_step(st) == SQLITE_ROW)
+            sum += sqlite3_column_double(st, 1);
+        benchmark::DoNotOptimize(sum);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+}
+
+// ---- the period ---------------------------------------------------------------
+
+void periodSwitch(benchmark::State &state)
+{
+    startShown();
+    for (auto _ : state) {
+        click("optYear");
+        click("optMonth");
+    }
+    Startup::finish();
+}
+
+void periodSumsDirect(benchmark::State &state)
+{
+    sqlite3 *db = BenchBooks::openDirect(g_file);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(summarySums(db, year()));
+        benchmark::DoNotOptimize(summarySums(db, month()));
+    }
+    sqlite3_close(db);
+}
+
+// ---- a new sale ---------------------------------------------------------------
+
+// From the side-bar button to the Summary recomputed, with the Current Month
+// shown. Every iteration stores one sale; they are deleted after the loop
+// (a few dozen among the month's eight thousand do not change the figures).
+void newSale(benchmark::State &state)
+{
+    deleteBenchSales();
+    startShown();
+    auto *button = child<QPushButton>("btnNewSale");
+    for (auto _ : state) {
+        answerModal([](QWidget *dialog) {
+            typeInto(dialog, "DBEdit3", QString::fromLatin1(BenchCustomer));
+            typeInto(dialog, "DBEdit5", QStringLiteral("120.5"));
+            QApplication::setActiveWindow(dialog);
+            QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog, Qt::Key_Return);
+        });
+        button->click();
+        QApplication::processEvents();
+    }
+    Startup::finish();
+    const int stored = deleteBenchSales();
+    if (stored != int(state.iterations()))
+        state.SkipWithError("the dialog did not store one sale per click");
+}
+
+void newSaleDirect(benchmark::State &state)
+{
+    deleteBenchSales();
+    sqlite3 *db = openWritable(g_file);
+    const QByteArray today = BenchBooks::endDate().toString(Qt::ISODate).toUtf8();
+    sqlite3_stmt *insert = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO Sales (Id, DocDate, Customer, Total) "
+                       "VALUES ((SELECT coalesce(Max(Id), 0) + 1 FROM Sales), ?, ?, 120.5)",
+                       -1, &insert, nullptr);
+    for (auto _ : state) {
+        sqlite3_bind_text(insert, 1, today.constData(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 2, BenchCustomer, -1, SQLITE_STATIC);
+        if (sqlite3_step(insert) != SQLITE_DONE)
+            state.SkipWithError(sqlite3_errmsg(db));
+        sqlite3_reset(insert);
+        benchmark::DoNotOptimize(summarySums(db, month()));
+    }
+    sqlite3_finalize(insert);
+    sqlite3_close(db);
+    deleteBenchSales();
+}
+
+// ---- an account's history -----------------------------------------------------
+
+// The statement the Summary's "Account Transactions" link runs for the first
+// account, which holds a tenth of the transactions.
+const char *const StatementSQL = "select * From AccTrans Where AccID = 1 Order By DocDate";
+
+void accountHistory(benchmark::State &state)
+{
+    startShown();
+    quint64 rowsRead = 0;
+    for (auto _ : state) {
+        auto *window = new TfrmAccStatement(frmMain);
+        window->OpenStatement(QString::fromLatin1(StatementSQL));
+        window->show();
+        QApplication::processEvents();
+        state.PauseTiming();
+        rowsRead = window->AccTransQuery->RowsRead();
+        g_statementRows = window->findChild<TwwDBGrid *>(QStringLiteral("wwDBGrid2"))->VisibleRowCount();
+        delete window;
+        state.ResumeTiming();
+    }
+    state.counters["records read"] = double(rowsRead);
+    state.counters["rows shown"] = g_statementRows;
+    Startup::finish();
+}
+
+void accountHistoryDirect(benchmark::State &state)
+{
+    sqlite3 *db = BenchBooks::openDirect(g_file);
+    const int rows = std::max(1, g_statementRows);
+    for (auto _ : state) {
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(db, StatementSQL, -1, &st, nullptr);
+        const int columns = sqlite3_column_count(st);
+        for (int got = 0; got < rows && sqlite3_step(st) == SQLITE_ROW; ++got)
+            for (int c = 0; c < columns; ++c)
+                benchmark::DoNotOptimize(sqlite3_column_text(st, c));
+        sqlite3_finalize(st);
+    }
+    state.counters["rows"] = rows;
+    sqlite3_close(db);
+}
+
+// ---- scrolling a record tab ---------------------------------------------------
+
+// Presses a key in the grid and lets it paint.
+void press(QWidget *grid, Qt::Key key)
+{
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(grid, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(grid, &up);
+    QApplication::processEvents();
+}
+
+void tabSteps(benchmark::State &state, Qt::Key key)
+{
+    startShown();
+    click("optYear");
+    auto *pages = child<QStackedWidget>("Pages");
+    pages->setCurrentWidget(child<QWidget>("TabSheetAccounts"));
+    auto *grid = child<TwwDBGrid>("wwDBGrid2");
+    grid->setFocus();
+    QApplication::processEvents();
+    g_tabRows = grid->VisibleRowCount();
+    TTable *table = DM->AccTransTable;
+    table->First();
+    QApplication::processEvents();
+    const quint64 before = table->RowsRead();
+    quint64 excluded = 0;
+    for (auto _ : state) {
+        if (table->Eof()) {
+            state.PauseTiming();
+            const quint64 r = table->RowsRead();
+            table->First();
+            QApplication::processEvents();
+            excluded += table->RowsRead() - r;
+            state.ResumeTiming();
+        }
+        press(grid, key);
+    }
+    state.counters["records/step"] =
+        double(table->RowsRead() - before - excluded) / double(std::max<benchmark::IterationCount>(1, state.iterations()));
+    state.counters["rows shown"] = g_tabRows;
+    Startup::finish();
+}
+
+// The next `n` records of the year after the last one read, by key, every
+// column.
+void tabStepsDirect(benchmark::State &state, int n)
+{
+    sqlite3 *db = BenchBooks::openDirect(g_file);
+    const Period p = year();
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT * FROM AccTrans WHERE DocDate >= ?4 AND DocDate <= ?5 AND "
+                       "(DocDate > ?1 OR (DocDate = ?1 AND Id > ?2)) ORDER BY DocDate, Id LIMIT ?3",
+                       -1, &st, nullptr);
+    std::string date;
+    qint64 id = -1;
+    for (auto _ : state) {
+        sqlite3_bind_text(st, 1, date.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(st, 2, id);
+        sqlite3_bind_int(st, 3, n);
+        sqlite3_bind_text(st, 4, p.from.constData(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 5, p.to.constData(), -1, SQLITE_STATIC);
+        int got = 0;
+        const int columns = sqlite3_column_count(st);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            ++got;
+            for (int c = 0; c < columns; ++c)
+                benchmark::DoNotOptimize(sqlite3_column_text(st, c));
+            const unsigned char *d = sqlite3_column_text(st, 1);
+            date = d ? reinterpret_cast<const char *>(d) : "";
+            id = sqlite3_column_int64(st, 0);
+        }
+        sqlite3_reset(st);
+        if (got < n) {
+            date.clear();
+            id = -1;
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    g_options = BenchBooks::parseOptions(argc, argv);
+    // The empty books first, so that the large books are the ones in force.
+    BenchBooks::prepare(g_options.books, 0);
+    g_file = BenchBooks::prepare(g_options.books, g_options.rows);
+    std::printf("books: %lld rows per journal, ending %s\n", static_cast<long long>(g_options.rows),
+                qPrintable(BenchBooks::endDate().toString(Qt::ISODate)));
+
+    const auto ms = benchmark::kMillisecond;
+    benchmark::RegisterBenchmark("start-up", [](benchmark::State &s) { startUp(s, g_options.rows); })->Unit(ms);
+    benchmark::RegisterBenchmark("start-up, empty books", [](benchmark::State &s) { startUp(s, 0); })->Unit(ms);
+    benchmark::RegisterBenchmark("balance query alone", balanceQueryDirect)->Unit(ms);
+    benchmark::RegisterBenchmark("year and back to month", periodSwitch)->Unit(ms);
+    benchmark::RegisterBenchmark("year and month sums", periodSumsDirect)->Unit(ms);
+    benchmark::RegisterBenchmark("new sale", newSale)->Unit(ms);
+    benchmark::RegisterBenchmark("insert and month sums", newSaleDirect)->Unit(ms);
+    benchmark::RegisterBenchmark("account history", accountHistory)->Unit(ms);
+    benchmark::RegisterBenchmark("its first screen", accountHistoryDirect)->Unit(ms);
+    benchmark::RegisterBenchmark("tab: row down", [](benchmark::State &s) { tabSteps(s, Qt::Key_Down); })
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("tab: page down", [](benchmark::State &s) { tabSteps(s, Qt::Key_PageDown); })
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("one record of the year", [](benchmark::State &s) { tabStepsDirect(s, 1); })
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("a page of the year",
+                                 [](benchmark::State &s) { tabStepsDirect(s, std::max(1, g_tabRows)); })
+        ->Unit(benchmark::kMicrosecond);
+
+    benchmark::Initialize(&argc, argv);
+    BenchBooks::RatioReporter reporter({{"start-up", "balance query alone + start-up, empty books"},
+                                        {"year and back to month", "year and month sums"},
+                                        {"new sale", "insert and month sums"},
+                                        {"account history", "its first screen"},
+                                        {"tab: row down", "one record of the year"},
+                                        {"tab: page down", "a page of the year"}});
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    TEngineDatabase::closeAll();
+    return 0;
+}
