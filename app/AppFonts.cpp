@@ -5,6 +5,12 @@
 
 void AppFonts::setUp()
 {
+    // Fonts are loaded into the application once, however often the
+    // windows are made again.
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
     // Debian's fonts-wine carries metric-compatible Tahoma and MS Sans Serif
     // outside fontconfig's folders; the program loads them itself.
     for (const char *file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf",

@@ -48,6 +48,8 @@ public:
     virtual int count() = 0;
     // r's 1-based number among them.
     virtual int recordNumber(const TRecordData &r) = 0;
+    // Whether count() is known without running anything more.
+    virtual bool countKnown() const { return true; }
 
     // How many records this cursor has read from the engine so far (for
     // benchmarks and the tests that hold it to reading only what is asked).

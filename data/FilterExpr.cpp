@@ -90,21 +90,37 @@ private:
         return sql;
     }
 
+    // Groups and NOTs nest by recursion; a text nested deeper than this is
+    // refused, so that a pasted run of thousands of "(" cannot exhaust the
+    // stack. SQLite's own parser refuses a condition nested not much deeper
+    // (its stack holds 100 entries), so no filter that would run is lost.
+    static constexpr int MaxNesting = 32;
+
+    void enterNesting()
+    {
+        if (++m_nesting > MaxNesting)
+            throw EDatabaseError(QStringLiteral("Invalid filter expression: %1").arg(m_text));
+    }
+
     // factor := '(' expr ')' | NOT factor | field op literal
     QString parseFactor()
     {
         switch (m_token.kind) {
         case Tok::Open: {
+            enterNesting();
             advance();
             const QString inner = parseExpr();
             if (m_token.kind != Tok::Close)
                 throw unexpected();
             advance();
+            --m_nesting;
             return QLatin1Char('(') + inner + QLatin1Char(')');
         }
         case Tok::Not: {
+            enterNesting();
             advance();
             const QString operand = parseFactor();
+            --m_nesting;
             // A group already carries its parentheses; anything else gets
             // them, so the NOT never depends on SQL's operator precedence.
             if (operand.startsWith(QLatin1Char('(')))
@@ -243,6 +259,7 @@ private:
     const TFormatSettings &m_fs;
     const QDate m_today;
     qsizetype m_pos = 0;
+    int m_nesting = 0;
     Token m_token;
     QVariantList m_params;
 };

@@ -35,7 +35,8 @@ public:
     //    "'%s' is not a valid integer value for field '%s'" for numbers;
     //  - "Field '%s' not found" for an unknown field;
     //  - "Filter expression incorrectly terminated" / "Invalid filter
-    //    expression: %s" for text that does not follow the grammar.
+    //    expression: %s" for text that does not follow the grammar, and
+    //    the latter for groups and NOTs nested more than 32 deep.
     // An empty or all-blank text gives an empty expression (no condition).
     static TFilterExpr parse(const QString &text, const Resolver &resolve, const TFormatSettings &fs,
                              const QDate &today);

@@ -26,6 +26,7 @@ public:
     QList<TRecordData> before(const TRecordData &r, int n, int skip = 0) override;
     int count() override;
     int recordNumber(const TRecordData &r) override { return int(r.recNo); }
+    bool countKnown() const override { return m_count >= 0; }
 
 private:
     // Makes sure rows up to number `upTo` are read, if they exist.

@@ -66,9 +66,11 @@ public:
     // number among them (0 while inserting or when empty).
     int RecordCount();
     int RecNo();
-    // Whether the dataset can report record numbers (a grid's proportional
-    // scroll bar relies on it).
-    bool IsSequenced() const { return true; }
+    // Whether the dataset can report record numbers without more work than
+    // it has done (a grid's proportional scroll bar relies on it). A table
+    // always can; a query once it knows how many rows it has, so showing a
+    // grouped sum never computes all of it just to size a scroll bar.
+    bool IsSequenced() const { return m_cursor && m_cursor->countKnown(); }
     // Makes record number n (1-based) current.
     void setRecNo(int n);
 
