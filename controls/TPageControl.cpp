@@ -1,6 +1,7 @@
 #include "TPageControl.h"
 
 #include <QButtonGroup>
+#include <algorithm>
 #include <QKeyEvent>
 #include <QShortcut>
 #include <QChildEvent>
@@ -27,16 +28,19 @@ TPageControl::TPageControl(QWidget *parent)
     auto *prior2 = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), this);
     for (QShortcut *sc : {next, prior, prior2})
         sc->setContext(Qt::WindowShortcut);
-    connect(next, &QShortcut::activated, this, [this] { stepPage(1); });
-    connect(prior, &QShortcut::activated, this, [this] { stepPage(-1); });
-    connect(prior2, &QShortcut::activated, this, [this] { stepPage(-1); });
+    connect(next, &QShortcut::activated, this, [this] { stepPage(1, true); });
+    connect(prior, &QShortcut::activated, this, [this] { stepPage(-1, true); });
+    connect(prior2, &QShortcut::activated, this, [this] { stepPage(-1, true); });
 }
 
-void TPageControl::stepPage(int by)
+void TPageControl::stepPage(int by, bool wrap)
 {
     if (count() == 0)
         return;
-    setCurrentIndex((currentIndex() + by + count()) % count());
+    // Ctrl+Tab goes round; the arrows stop at the first and the last tab, as
+    // on any row of tabs.
+    const int next = currentIndex() + by;
+    setCurrentIndex(wrap ? (next + count()) % count() : std::clamp(next, 0, count() - 1));
     if (QAbstractButton *b = m_group->button(currentIndex()); b && m_strip->isAncestorOf(focusWidget()))
         b->setFocus(Qt::TabFocusReason);
 }
@@ -46,7 +50,7 @@ bool TPageControl::eventFilter(QObject *watched, QEvent *e)
     if (e->type() == QEvent::KeyPress && m_group->buttons().contains(qobject_cast<QAbstractButton *>(watched))) {
         const int key = static_cast<QKeyEvent *>(e)->key();
         if (key == Qt::Key_Left || key == Qt::Key_Right) {
-            stepPage(key == Qt::Key_Right ? 1 : -1);
+            stepPage(key == Qt::Key_Right ? 1 : -1, false);
             if (QAbstractButton *b = m_group->button(currentIndex()))
                 b->setFocus(Qt::TabFocusReason);
             return true;

@@ -35,7 +35,7 @@ protected:
     bool event(QEvent *e) override;
 
 private:
-    void stepPage(int by);
+    void stepPage(int by, bool wrap);
     void rebuildTabs();
     void layoutTabs();
 
