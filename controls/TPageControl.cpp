@@ -8,9 +8,12 @@
 #include <QTimer>
 #include <QToolButton>
 
-TPageControl::TPageControl(QWidget *parent)
-    : QStackedWidget(parent), m_strip(new QWidget(this)), m_group(new QButtonGroup(this))
+TPageControl::TPageControl(QWidget *parent) : QStackedWidget(parent)
 {
+    // Made here rather than in the initialiser list: each child announces
+    // itself to childEvent, which reads members that must be set by then.
+    m_strip = new QWidget(this);
+    m_group = new QButtonGroup(this);
     m_group->setExclusive(true);
     m_strip->setObjectName(QStringLiteral("tabStrip"));
     m_strip->setAccessibleName(QStringLiteral("Pages"));

@@ -39,8 +39,8 @@ private:
     void rebuildTabs();
     void layoutTabs();
 
-    QWidget *m_strip;
-    QButtonGroup *m_group;
+    QWidget *m_strip = nullptr;
+    QButtonGroup *m_group = nullptr;
     int m_tabWidth = 100;
     int m_tabHeight = 20;
     int m_rows = 1;
