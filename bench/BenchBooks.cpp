@@ -2,6 +2,7 @@
 
 #include "AdminTool.h"
 #include "Clock.h"
+#include "DMUnit.h"
 #include "EngineConfig.h"
 
 #include <QDir>
@@ -48,6 +49,19 @@ sqlite3 *BenchBooks::openDirect(const QString &file)
         std::exit(1);
     }
     return db;
+}
+
+double BenchBooks::balanceQueryDirect(const QString &file)
+{
+    sqlite3 *db = openDirect(file);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, TDM::AccBalancesSQL, -1, &st, nullptr);
+    double sum = 0;
+    while (sqlite3_step(st) == SQLITE_ROW)
+        sum += sqlite3_column_double(st, 1);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return sum;
 }
 
 double BenchBooks::peakMemoryMb()

@@ -26,6 +26,10 @@ QString prepare(const QString &root, qint64 rows);
 // Opens the database file straight through SQLite, as a baseline.
 sqlite3 *openDirect(const QString &file);
 
+// The balance statement alone, on a fresh connection, read to the end: the
+// baseline of every start-up figure. Returns the sum of the balances.
+double balanceQueryDirect(const QString &file);
+
 // Peak resident memory of this process, in megabytes.
 double peakMemoryMb();
 
