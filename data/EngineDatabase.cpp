@@ -2,6 +2,7 @@
 
 #include "EDatabaseError.h"
 #include "EngineConfig.h"
+#include "SqlReader.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -101,6 +102,7 @@ TEngineDatabase &TEngineDatabase::forAlias(const QString &alias)
     // A year of a journal's index and rows fits in this, so walking the
     // same period again (every Summary refresh does) reads no page twice.
     d->execRaw(QStringLiteral("PRAGMA cache_size = -32768"));
+    sqlite3_update_hook(d->m_handle, &TEngineDatabase::rowChanged, d.get());
     TEngineDatabase &ref = *d;
     open.emplace(key, std::move(d));
     // Connections must go while Qt's SQL layer still exists: close them when
@@ -276,14 +278,98 @@ sqlite3_stmt *TEngineDatabase::readStatement(const QString &sql)
         return *it;
     sqlite3_stmt *st = nullptr;
     const QByteArray utf8 = sql.toUtf8();
+    // SQLite names every table the statement reads while preparing it (with
+    // an empty column name for one it only counts).
+    QList<QByteArray> tables;
+    sqlite3_set_authorizer(
+        m_handle,
+        [](void *into, int action, const char *table, const char *, const char *, const char *) {
+            if (action == SQLITE_READ && table) {
+                auto *list = static_cast<QList<QByteArray> *>(into);
+                const QByteArray name = QByteArray(table).toLower();
+                if (!list->contains(name))
+                    list->append(name);
+            }
+            return SQLITE_OK;
+        },
+        &tables);
     const int rc = sqlite3_prepare_v3(m_handle, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &st,
                                       nullptr);
+    sqlite3_set_authorizer(m_handle, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(st);
         throw EDatabaseError(messageFor(sqlite3_extended_errcode(m_handle), QString::fromUtf8(sqlite3_errmsg(m_handle))));
     }
     m_readStatements.insert(sql, st);
+    m_statementTables.insert(sql, tables);
     return st;
+}
+
+void TEngineDatabase::rowChanged(void *self, int, const char *, const char *table, qint64)
+{
+    auto *db = static_cast<TEngineDatabase *>(self);
+    db->m_lastChange.insert(QByteArray(table).toLower(), ++db->m_changes);
+}
+
+qint64 TEngineDatabase::externalVersion()
+{
+    TSqlReader q(*this, QStringLiteral("PRAGMA data_version"), {});
+    return q.next() ? q.toInt64(0) : -1;
+}
+
+TEngineDatabase::TReadStamp TEngineDatabase::readStamp()
+{
+    return {m_changes, externalVersion()};
+}
+
+bool TEngineDatabase::unchangedSince(const QString &sql, const TReadStamp &stamp)
+{
+    const auto tables = m_statementTables.constFind(sql);
+    if (tables == m_statementTables.cend() || stamp.external < 0 || externalVersion() != stamp.external)
+        return false;
+    for (const QByteArray &t : *tables)
+        if (m_lastChange.value(t, 0) > stamp.changes)
+            return false;
+    return true;
+}
+
+const QList<TRecordData> *TEngineDatabase::keptResult(const QString &sql, const QVariantList &params)
+{
+    auto it = m_kept.find(sql);
+    if (it == m_kept.end())
+        return nullptr;
+    for (qsizetype i = 0; i < it->size(); ++i) {
+        const KeptResult &k = it->at(i);
+        if (k.params != params)
+            continue;
+        if (unchangedSince(sql, k.stamp))
+            return &k.rows;
+        it->removeAt(i);
+        --m_keptCount;
+        return nullptr;
+    }
+    return nullptr;
+}
+
+void TEngineDatabase::keepResult(const QString &sql, const QVariantList &params, const TReadStamp &stamp,
+                                 const QList<TRecordData> &rows)
+{
+    if (rows.size() > MaxKeptRows || !unchangedSince(sql, stamp))
+        return;
+    // A handful of periods and accounts is what a session goes back to.
+    if (m_keptCount >= 64) {
+        m_kept.clear();
+        m_keptCount = 0;
+    }
+    QList<KeptResult> &same = m_kept[sql];
+    for (qsizetype i = 0; i < same.size(); ++i) {
+        if (same.at(i).params == params) {
+            same[i] = {params, stamp, rows};
+            return;
+        }
+    }
+    same.append({params, stamp, rows});
+    ++m_keptCount;
 }
 
 QString TEngineDatabase::messageFor(int code, const QString &text)

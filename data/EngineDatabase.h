@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Cursor.h"
 #include "EngineCatalog.h"
 
 #include <QHash>
@@ -87,12 +88,34 @@ public:
     // many rows (TSqlReader).
     sqlite3 *handle() const { return m_handle; }
 
+    // Results kept while the tables they were read from stay unchanged: the
+    // Summary runs the same grouped sums and counts again on every refresh,
+    // most often over books that did not change, or changed in another
+    // journal. A change made through this connection (by any statement or
+    // trigger) is seen row by row; one committed by another connection is
+    // seen through SQLite's data version. Take a stamp before running the
+    // statement, keep the result after it was read whole.
+    struct TReadStamp
+    {
+        quint64 changes = 0;
+        qint64 external = -1;
+    };
+    TReadStamp readStamp();
+    const QList<TRecordData> *keptResult(const QString &sql, const QVariantList &params);
+    void keepResult(const QString &sql, const QVariantList &params, const TReadStamp &stamp,
+                    const QList<TRecordData> &rows);
+    // Results longer than this are not kept.
+    static constexpr int MaxKeptRows = 4096;
+
 private:
     friend class TSqlReader;
     sqlite3_stmt *readStatement(const QString &sql);
 
     TEngineDatabase(QString alias, QString file, QString connection);
     void execRaw(const QString &sql);
+    qint64 externalVersion();
+    bool unchangedSince(const QString &sql, const TReadStamp &stamp);
+    static void rowChanged(void *self, int op, const char *database, const char *table, qint64 rowid);
 
     QString m_alias;
     QString m_file;
@@ -102,4 +125,19 @@ private:
     sqlite3 *m_handle = nullptr;
     bool m_explicitTransaction = false;
     quint64 m_generation = 0;
+
+    // The tables each read statement reads, learnt when it was prepared.
+    QHash<QString, QList<QByteArray>> m_statementTables;
+    // Rows changed through this connection, and the count at each table's
+    // latest change.
+    quint64 m_changes = 0;
+    QHash<QByteArray, quint64> m_lastChange;
+    struct KeptResult
+    {
+        QVariantList params;
+        TReadStamp stamp;
+        QList<TRecordData> rows;
+    };
+    QHash<QString, QList<KeptResult>> m_kept;
+    int m_keptCount = 0;
 };

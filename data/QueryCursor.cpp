@@ -66,10 +66,17 @@ TQueryCursor::TQueryCursor(TEngineDatabase &db, const QString &statement) : m_db
         const TFieldType type = reader.columnType(i, &size);
         m_columns.append({reader.columnName(i), type, size});
     }
+    if (const QList<TRecordData> *kept = m_db.keptResult(m_sql, m_params)) {
+        m_rows = *kept;
+        m_atEnd = true;
+        m_count = int(m_rows.size());
+    }
 }
 
 void TQueryCursor::readBatch(int n)
 {
+    if (m_rows.isEmpty())
+        m_stamp = m_db.readStamp();
     TSqlReader q(m_db, m_sql, QVariantList(m_params) << n << qint64(m_rows.size()));
     int got = 0;
     const int ncols = int(m_columns.size());
@@ -86,6 +93,7 @@ void TQueryCursor::readBatch(int n)
     if (got < n) {
         m_atEnd = true;
         m_count = int(m_rows.size());
+        m_db.keepResult(m_sql, m_params, m_stamp, m_rows);
     }
 }
 
@@ -143,10 +151,18 @@ int TQueryCursor::count()
     if (m_count < 0) {
         QString statement = m_sql;
         statement.chop(int(qstrlen(" LIMIT ? OFFSET ?")));
-        TSqlReader q(m_db, QStringLiteral("SELECT COUNT(*) FROM (") + withoutFinalOrder(statement) +
-                               QStringLiteral(") AS counted"),
-                     m_params);
-        m_count = q.next() ? int(q.toInt64(0)) : 0;
+        const QString counting =
+            QStringLiteral("SELECT COUNT(*) FROM (") + withoutFinalOrder(statement) + QStringLiteral(") AS counted");
+        if (const QList<TRecordData> *kept = m_db.keptResult(counting, m_params)) {
+            m_count = int(kept->constFirst().identity);
+        } else {
+            const TEngineDatabase::TReadStamp stamp = m_db.readStamp();
+            TSqlReader q(m_db, counting, m_params);
+            m_count = q.next() ? int(q.toInt64(0)) : 0;
+            TRecordData counted;
+            counted.identity = m_count;
+            m_db.keepResult(counting, m_params, stamp, {counted});
+        }
     }
     return m_count;
 }

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "Cursor.h"
-
-class TEngineDatabase;
+#include "EngineDatabase.h"
 
 // A read-only cursor over the result of one local SQL statement. Rows are
 // read in batches only as far as someone asks (a grouped sum streams, so the
@@ -40,6 +39,9 @@ private:
     QList<TCursorColumn> m_columns;
     QList<TRecordData> m_rows;
     bool m_atEnd = false;
+    // Taken before the first row was read: the whole result is kept for the
+    // next cursor on the same statement while its tables stay unchanged.
+    TEngineDatabase::TReadStamp m_stamp;
     int m_count = -1;
     int m_nextBatch = 0;
 };

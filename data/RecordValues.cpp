@@ -1,5 +1,13 @@
 #include "RecordValues.h"
 
+bool TRecordValues::isComplete() const
+{
+    for (const Slot &s : m_slots)
+        if (s.kind == Unread)
+            return false;
+    return true;
+}
+
 void TRecordValues::resize(int n)
 {
     m_slots.resize(n);
@@ -10,6 +18,7 @@ QVariant TRecordValues::at(int i) const
     const Slot &s = m_slots[i];
     switch (s.kind) {
     case Null:
+    case Unread:
         return QVariant();
     case Double:
         return s.d;

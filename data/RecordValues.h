@@ -16,6 +16,10 @@ public:
     void resize(int n);
 
     bool isNull(int i) const { return m_slots[i].kind == Null; }
+    // A value the engine has not read yet: a walk reads only the columns
+    // somebody has been looking at, and the rest when one is wanted.
+    bool isUnread(int i) const { return m_slots[i].kind == Unread; }
+    bool isComplete() const;
     // The value as the field kind wants it: double, int, QDate, QString;
     // an invalid QVariant for null.
     QVariant at(int i) const;
@@ -23,13 +27,14 @@ public:
     void set(int i, const QVariant &v);
 
     void setNull(int i) { m_slots[i].kind = Null; }
+    void setUnread(int i) { m_slots[i].kind = Unread; }
     void setDouble(int i, double v);
     void setInt(int i, qint64 v);
     void setDate(int i, const QDate &d);
     void setText(int i, const char *utf8, int bytes);
 
 private:
-    enum Kind : quint8 { Null, Double, Int, Date, Text };
+    enum Kind : quint8 { Null, Double, Int, Date, Text, Unread };
     struct Slot
     {
         Kind kind = Null;

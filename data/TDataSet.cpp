@@ -138,7 +138,12 @@ QVariant TDataSet::storedValue(const TField *field) const
     const int i = presentedIndex();
     if (i < 0 || i >= int(m_buffers.size()))
         return QVariant();
-    return m_buffers[size_t(i)].rec.values.at(field->m_slot);
+    TRecordData &rec = m_buffers[size_t(i)].rec;
+    const int slot = field->m_slot;
+    if (rec.values.isUnread(slot))
+        m_cursor->complete(rec);
+    m_cursor->noteUsed(slot);
+    return rec.values.at(slot);
 }
 
 // A lookup is worked out from the lookup table as it is now, the first time
@@ -161,6 +166,9 @@ QVariant TDataSet::lookupFieldValue(const TField *field) const
         TDataSet *table = field->LookupDataSet();
         const TField *keyField = FindField(field->KeyFields());
         if (table && table->Active() && keyField) {
+            if (b.rec.values.isUnread(keyField->m_slot))
+                m_cursor->complete(b.rec);
+            m_cursor->noteUsed(keyField->m_slot);
             const QVariant key = b.rec.values.at(keyField->m_slot);
             if (!isNull(key)) {
                 v = table->Lookup(field->LookupKeyFields(), key, field->LookupResultField());
@@ -417,7 +425,20 @@ int TDataSet::MoveBy(int distance)
         const int rest = distance - inWindow;
         if (rest > 0) {
             QList<TRecordData> rows;
-            if (rest <= cap) {
+            if (rest == 1) {
+                // One step on, as a walk takes them: the record goes straight
+                // into a new buffer.
+                m_buffers.emplace_back();
+                Buffer &b = m_buffers.back();
+                if (m_cursor->afterOne(m_buffers[m_buffers.size() - 2].rec, b.rec)) {
+                    if (b.rec.values.size() < m_storedSlots)
+                        b.rec.values.resize(m_storedSlots);
+                    moved += 1;
+                } else {
+                    m_buffers.pop_back();
+                    m_eof = true;
+                }
+            } else if (rest <= cap) {
                 rows = m_cursor->after(m_buffers.back().rec, rest);
                 moved += int(rows.size());
                 if (int(rows.size()) < rest)
@@ -439,7 +460,8 @@ int TDataSet::MoveBy(int distance)
             for (TRecordData &r : rows)
                 m_buffers.push_back(makeBuffer(std::move(r)));
             const int drop = std::max(0, int(m_buffers.size()) - cap);
-            m_buffers.erase(m_buffers.begin(), m_buffers.begin() + drop);
+            for (int i = 0; i < drop; ++i)
+                m_buffers.pop_front();
             if (!jumped)
                 shift = -drop;
             m_active = int(m_buffers.size()) - 1;
@@ -610,6 +632,8 @@ void TDataSet::Edit()
         Insert();
         return;
     }
+    // A change stores every column, so every one must be known first.
+    m_cursor->complete(m_buffers[size_t(m_active)].rec);
     m_savedBuffer = m_buffers[size_t(m_active)];
     resetLookups(m_buffers[size_t(m_active)]);
     m_state = TDataSetState::dsEdit;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <deque>
 #include <vector>
 
 class TDataSource;
@@ -193,7 +194,9 @@ private:
     bool m_defaultFields = false;
     QList<TDataSource *> m_dataSources;
 
-    mutable std::vector<Buffer> m_buffers;
+    // A deque: a walk adds a record at one end and drops one at the other on
+    // every step, which must not shift the whole window.
+    mutable std::deque<Buffer> m_buffers;
     int m_bufferCapacity = 1;
     int m_active = 0;
     int m_presented = -1;

@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QSqlQuery>
+#include <QVarLengthArray>
 #include <algorithm>
 
 namespace {
@@ -121,22 +122,40 @@ QVariantList TTableCursor::withFilter(const QVariantList &params) const
 }
 
 QList<TRecordData> TTableCursor::select(const QString &condition, const QVariantList &params, bool descending,
-                                        int n, int skip)
+                                        int n, int skip, quint64 wanted)
 {
     QList<TRecordData> out;
     if (n <= 0)
         return out;
-    const QString sql = QStringLiteral("SELECT ") + m_selectList + m_from + where(condition) +
+    const int ncols = int(m_columns.size());
+    // Which columns this read brings, in column order.
+    QVarLengthArray<bool, 16> read(ncols);
+    QString selectList = m_selectList;
+    if (ncols <= 64 && wanted != AllColumns) {
+        QStringList cols;
+        for (int i = 0; i < ncols; ++i) {
+            read[i] = i == identityColumn() || i == m_orderColumn || (wanted >> i & 1) != 0;
+            if (read[i])
+                cols << quoted(m_columns.at(i).name);
+        }
+        selectList = cols.join(QStringLiteral(", "));
+    } else {
+        std::fill(read.begin(), read.end(), true);
+    }
+    const QString sql = QStringLiteral("SELECT ") + selectList + m_from + where(condition) +
                         QStringLiteral(" ORDER BY ") + (descending ? m_orderDesc : m_orderAsc) +
                         QStringLiteral(" LIMIT ? OFFSET ?");
     TSqlReader q(m_db, sql, withFilter(params) << n << std::max(skip, 0));
-    const int ncols = int(m_columns.size());
     out.reserve(n);
     while (q.next()) {
         TRecordData r;
         r.values.resize(ncols);
-        for (int i = 0; i < ncols; ++i)
-            q.read(i, m_columns.at(i).type, r.values, i);
+        for (int i = 0, c = 0; i < ncols; ++i) {
+            if (read[i])
+                q.read(c++, m_columns.at(i).type, r.values, i);
+            else
+                r.values.setUnread(i);
+        }
         r.identity = q.toInt64(0);
         out.append(std::move(r));
         ++m_rowsRead;
@@ -191,41 +210,41 @@ bool TTableCursor::aheadValid() const
     return m_ahead.generation == m_db.generation();
 }
 
-QList<TRecordData> TTableCursor::plainAfter(const TRecordData &r, int n, int skip)
+QList<TRecordData> TTableCursor::plainAfter(const TRecordData &r, int n, int skip, quint64 wanted)
 {
     QList<TRecordData> rows;
     const QString ord = quoted(m_table.orderColumn);
     if (simpleOrder()) {
-        rows = select(m_keyAfter, {r.identity}, false, n, skip);
+        rows = select(m_keyAfter, {r.identity}, false, n, skip, wanted);
     } else if (r.values.isNull(m_orderColumn)) {
         const QString nullAfter =
             ord + QStringLiteral(" IS NULL AND ") + quoted(m_table.identityColumn()) + QStringLiteral(" > ?");
-        rows = select(nullAfter, {r.identity}, false, n, skip);
+        rows = select(nullAfter, {r.identity}, false, n, skip, wanted);
         if (rows.size() < n) {
             const int skipped = skip > 0 ? std::min(skip, countWhere(nullAfter, {r.identity})) : 0;
-            rows += select(ord + QStringLiteral(" IS NOT NULL"), {}, false, n - int(rows.size()), skip - skipped);
+            rows += select(ord + QStringLiteral(" IS NOT NULL"), {}, false, n - int(rows.size()), skip - skipped, wanted);
         }
     } else {
-        rows = select(m_keyAfter, {orderValue(r), r.identity}, false, n, skip);
+        rows = select(m_keyAfter, {orderValue(r), r.identity}, false, n, skip, wanted);
     }
     numberFrom(rows, r.recNo > 0 ? r.recNo + skip + 1 : 0);
     return rows;
 }
 
-QList<TRecordData> TTableCursor::plainBefore(const TRecordData &r, int n, int skip)
+QList<TRecordData> TTableCursor::plainBefore(const TRecordData &r, int n, int skip, quint64 wanted)
 {
     QList<TRecordData> rows;
     const QString ord = quoted(m_table.orderColumn);
     const QString id = quoted(m_table.identityColumn());
     if (simpleOrder()) {
-        rows = select(m_keyBefore, {r.identity}, true, n, skip);
+        rows = select(m_keyBefore, {r.identity}, true, n, skip, wanted);
     } else if (r.values.isNull(m_orderColumn)) {
-        rows = select(ord + QStringLiteral(" IS NULL AND ") + id + QStringLiteral(" < ?"), {r.identity}, true, n, skip);
+        rows = select(ord + QStringLiteral(" IS NULL AND ") + id + QStringLiteral(" < ?"), {r.identity}, true, n, skip, wanted);
     } else {
-        rows = select(m_keyBefore, {orderValue(r), r.identity}, true, n, skip);
+        rows = select(m_keyBefore, {orderValue(r), r.identity}, true, n, skip, wanted);
         if (rows.size() < n) {
             const int skipped = skip > 0 ? std::min(skip, countWhere(m_keyBefore, {orderValue(r), r.identity})) : 0;
-            rows = select(ord + QStringLiteral(" IS NULL"), {}, true, n - int(rows.size()), skip - skipped) + rows;
+            rows = select(ord + QStringLiteral(" IS NULL"), {}, true, n - int(rows.size()), skip - skipped, wanted) + rows;
         }
     }
     if (r.recNo > 0)
@@ -242,6 +261,8 @@ QList<TRecordData> TTableCursor::walk(bool forward, const TRecordData &r, int n)
     Ahead &a = m_ahead;
     const bool continues = aheadValid() && a.forward == forward && a.anchor == r.identity && r.identity != 0;
     if (!continues) {
+        // A new walk: learn afresh which columns its records are read for.
+        m_usedColumns = 0;
         a.forward = forward;
         a.records.clear();
         a.pos = 0;
@@ -255,7 +276,8 @@ QList<TRecordData> TTableCursor::walk(bool forward, const TRecordData &r, int n)
         const int batch = std::min(std::max(n, a.nextBatch * 2), MaxReadAhead);
         a.nextBatch = batch;
         const TRecordData from = a.pos < a.records.size() ? a.records.last() : r;
-        QList<TRecordData> more = forward ? plainAfter(from, batch, 0) : plainBefore(from, batch, 0);
+        QList<TRecordData> more =
+            forward ? plainAfter(from, batch, 0, m_usedColumns) : plainBefore(from, batch, 0, m_usedColumns);
         if (!forward)
             std::reverse(more.begin(), more.end());
         if (a.pos < a.records.size()) {
@@ -283,6 +305,17 @@ QList<TRecordData> TTableCursor::after(const TRecordData &r, int n, int skip)
     return skip == 0 ? walk(true, r, n) : plainAfter(r, n, skip);
 }
 
+bool TTableCursor::afterOne(const TRecordData &r, TRecordData &into)
+{
+    Ahead &a = m_ahead;
+    if (aheadValid() && a.forward && a.anchor == r.identity && r.identity != 0 && a.pos < a.records.size()) {
+        into = std::move(a.records[a.pos++]);
+        a.anchor = into.identity;
+        return true;
+    }
+    return TCursor::afterOne(r, into);
+}
+
 QList<TRecordData> TTableCursor::before(const TRecordData &r, int n, int skip)
 {
     return skip == 0 ? walk(false, r, n) : plainBefore(r, n, skip);
@@ -291,10 +324,41 @@ QList<TRecordData> TTableCursor::before(const TRecordData &r, int n, int skip)
 int TTableCursor::count()
 {
     if (m_countCache < 0 || m_countGeneration != m_db.generation()) {
-        m_countCache = countWhere(QString(), {});
+        // Counting a year costs as much as reading a tenth of it, and the
+        // same periods come back: keep the count while the table is as it was.
+        const QString sql = QStringLiteral("SELECT COUNT(*)") + m_from + where(QString());
+        const QVariantList params = withFilter({});
+        if (const QList<TRecordData> *kept = m_db.keptResult(sql, params)) {
+            m_countCache = int(kept->constFirst().identity);
+        } else {
+            const TEngineDatabase::TReadStamp stamp = m_db.readStamp();
+            m_countCache = countWhere(QString(), {});
+            TRecordData counted;
+            counted.identity = m_countCache;
+            m_db.keepResult(sql, params, stamp, {counted});
+        }
         m_countGeneration = m_db.generation();
     }
     return m_countCache;
+}
+
+void TTableCursor::complete(TRecordData &r)
+{
+    if (r.values.isComplete())
+        return;
+    // What was read ahead lacks the column now wanted as well: drop it, so
+    // that the walk reads on with that column.
+    if (m_ahead.pos < m_ahead.records.size())
+        m_ahead.records.resize(m_ahead.pos);
+    const std::optional<TRecordData> full = byIdentity(r.identity, false);
+    for (int i = 0; i < r.values.size(); ++i) {
+        if (!r.values.isUnread(i))
+            continue;
+        if (full)
+            r.values.set(i, full->values.at(i));
+        else
+            r.values.setNull(i);  // deleted meanwhile
+    }
 }
 
 int TTableCursor::recordNumber(const TRecordData &r)
@@ -379,6 +443,13 @@ qint64 TTableCursor::insert(const TRecordValues &values)
 
 void TTableCursor::update(qint64 identity, const TRecordValues &values)
 {
+    if (!values.isComplete()) {
+        // A change stores every column; never let an unread one become null.
+        TRecordData r{values, identity, 0};
+        complete(r);
+        update(identity, r.values);
+        return;
+    }
     QStringList sets;
     QVariantList params;
     for (qsizetype i = 1; i < m_columns.size(); ++i) {

@@ -15,7 +15,9 @@ class TEngineDatabase;
 //
 // Walking forward (or backward) record by record reads ahead in growing
 // batches, so a long walk costs about what one plain ordered select does,
-// while a single step still reads a single record.
+// while a single step still reads a single record. What it reads ahead holds
+// only the columns looked at since the walk began (a sum through a year
+// needs one), and the rest of a record is read when somebody wants it.
 class TTableCursor : public TCursor
 {
 public:
@@ -27,9 +29,11 @@ public:
     QList<TRecordData> first(int n, int skip = 0) override;
     QList<TRecordData> last(int n) override;
     QList<TRecordData> after(const TRecordData &r, int n, int skip = 0) override;
+    bool afterOne(const TRecordData &r, TRecordData &into) override;
     QList<TRecordData> before(const TRecordData &r, int n, int skip = 0) override;
     int count() override;
     int recordNumber(const TRecordData &r) override;
+    void complete(TRecordData &r) override;
 
     const TTableDef &table() const { return m_table; }
     TEngineDatabase &database() const { return m_db; }
@@ -60,13 +64,16 @@ public:
     static QVariant fromStored(TFieldType type, const QVariant &v);
 
 private:
+    // `wanted` masks the columns to read (by column number); the identity
+    // and the order column are always read, and the others left unread.
+    static constexpr quint64 AllColumns = ~quint64(0);
     QList<TRecordData> select(const QString &condition, const QVariantList &params, bool descending, int n,
-                              int skip);
+                              int skip, quint64 wanted = AllColumns);
     int countWhere(const QString &condition, const QVariantList &params);
     QString where(const QString &condition) const;
     QVariantList withFilter(const QVariantList &params) const;
-    QList<TRecordData> plainAfter(const TRecordData &r, int n, int skip);
-    QList<TRecordData> plainBefore(const TRecordData &r, int n, int skip);
+    QList<TRecordData> plainAfter(const TRecordData &r, int n, int skip, quint64 wanted = AllColumns);
+    QList<TRecordData> plainBefore(const TRecordData &r, int n, int skip, quint64 wanted = AllColumns);
     QList<TRecordData> walk(bool forward, const TRecordData &r, int n);
     QVariant orderValue(const TRecordData &r) const;
     bool simpleOrder() const { return m_orderColumn == 0; }
