@@ -575,6 +575,55 @@ private Q_SLOTS:
         link.setDataSource(nullptr);
     }
 
+    // A long walk reads ahead only the columns being looked at. Whatever is
+    // looked at later, on any record, must still be the stored value, and a
+    // record changed after such a walk must keep every column it had.
+    void walkReadsEveryValueItIsAskedFor()
+    {
+        m_alias->exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                                     "INSERT INTO Expenses (DocDate, Amount, Remarks, ExpType) SELECT "
+                                     "date('2020-01-01', '+' || (i / 3) || ' days'), i, 'r' || i, i % 7 FROM n"));
+        QVERIFY_DB(m_expenses->Open());
+        TField *amount = m_expenses->FieldByName(QStringLiteral("Amount"));
+        TField *remark = m_expenses->FieldByName(QStringLiteral("Remarks"));
+        TField *type = m_expenses->FieldByName(QStringLiteral("ExpType"));
+        double sum = 0;
+        int seen = 0;
+        QVERIFY_DB({
+            m_expenses->DisableControls();
+            for (m_expenses->First(); !m_expenses->Eof(); m_expenses->Next()) {
+                const int i = amount->AsInteger();
+                sum += i;
+                ++seen;
+                // Now and then another column, then back to the amount only.
+                if (seen % 700 == 0) {
+                    QCOMPARE(remark->AsString(), QStringLiteral("r%1").arg(i));
+                    QCOMPARE(type->AsInteger(), i % 7);
+                }
+            }
+            m_expenses->EnableControls();
+        });
+        QCOMPARE(seen, 3000);
+        QCOMPARE(sum, 3000.0 * 3001 / 2);
+
+        // Deep into a walk that looked at amounts only, change one amount.
+        QVERIFY_DB({
+            m_expenses->First();
+            for (int i = 0; i < 2000; ++i) {
+                m_expenses->Next();
+                sum += amount->AsFloat();
+            }
+            m_expenses->Edit();
+            amount->setAsFloat(-1);
+            QCOMPARE(remark->AsString(), QStringLiteral("r2001"));
+            m_expenses->Post();
+        });
+        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT Remarks || '/' || ExpType || '/' || DocDate FROM Expenses "
+                                                "WHERE Amount = -1")),
+                 QVariant(QStringLiteral("r2001/6/2021-10-29")));
+        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT COUNT(*) FROM Expenses WHERE Remarks IS NULL")).toInt(), 0);
+    }
+
     void editOnAnEmptyTableStartsARecord()
     {
         QVERIFY_DB(m_expenses->Open());

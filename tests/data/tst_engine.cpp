@@ -188,6 +188,76 @@ private Q_SLOTS:
                          QStringLiteral("'Mar 10 2024' is not a valid date"));
     }
 
+    // A statement run again on unchanged tables gives its result without
+    // running; any change to a table it reads, by this program, by a trigger
+    // or by another program, runs it afresh.
+    void keptResultsFollowEveryChange()
+    {
+        TestAlias alias;
+        alias.exec(QStringLiteral("INSERT INTO AccTrans (DocDate, AccID, Increase, Decrease) VALUES "
+                                  "('2024-03-01', 1, 100, 0), ('2024-03-02', 2, 5, 0)"));
+        // A sale that also books its money, as another program's trigger might.
+        alias.exec(QStringLiteral("CREATE TRIGGER SaleBooks AFTER INSERT ON Sales BEGIN "
+                                  "INSERT INTO AccTrans (DocDate, AccID, Increase, Decrease) "
+                                  "VALUES (NEW.DocDate, 1, NEW.Total, 0); END"));
+        QObject owner;
+        auto *balances = new TQuery(&owner);
+        balances->setDatabaseName(QStringLiteral("ARD"));
+        balances->setSQL(
+            QStringLiteral("select AccID,( Sum(Increase) - Sum(Decrease) ) as Balance From AccTrans Group by AccID"));
+        auto firstBalance = [&] {
+            balances->Close();
+            balances->Open();
+            balances->RecordCount();  // reads it to the end, as a grid showing it does
+            return balances->FieldByName(QStringLiteral("Balance"))->AsFloat();
+        };
+        TTable *expenses = nullptr;
+        TTable *accTrans = nullptr;
+        TTable *sales = nullptr;
+        QVERIFY_DB({
+            expenses = openTable(&owner, QStringLiteral("Expenses.db"));
+            accTrans = openTable(&owner, QStringLiteral("AccTrans.db"));
+            sales = openTable(&owner, QStringLiteral("Sales.db"));
+        });
+        auto post = [](TTable *t, const char *field, double value) {
+            t->Append();
+            t->FieldByName(QLatin1String(field))->setAsFloat(value);
+            t->FieldByName(QStringLiteral("DocDate"))->setAsDate(QDate(2024, 3, 5));
+            if (TField *account = t->FindField(QStringLiteral("AccID")))
+                account->setAsInteger(1);
+            t->Post();
+        };
+
+        QVERIFY_DB(QCOMPARE(firstBalance(), 100.0));
+        QVERIFY(balances->RowsRead() > 0);
+        QVERIFY_DB(QCOMPARE(firstBalance(), 100.0));
+        QCOMPARE(balances->RowsRead(), quint64(0));  // kept
+
+        QVERIFY_DB(post(expenses, "Amount", 7));  // another table
+        QVERIFY_DB(QCOMPARE(firstBalance(), 100.0));
+        QCOMPARE(balances->RowsRead(), quint64(0));
+
+        QVERIFY_DB(post(accTrans, "Increase", 1));
+        QVERIFY_DB(QCOMPARE(firstBalance(), 101.0));
+        QVERIFY_DB(post(sales, "Total", 20));
+        QVERIFY_DB(QCOMPARE(firstBalance(), 121.0));
+        alias.exec(QStringLiteral("UPDATE AccTrans SET Increase = 1000 WHERE Increase = 100"));
+        QVERIFY_DB(QCOMPARE(firstBalance(), 1021.0));
+
+        // Counts of a filtered table are kept the same way.
+        QVERIFY_DB({
+            expenses->setFilter(QStringLiteral("DocDate >= '03/01/2024'"));
+            expenses->setFiltered(true);
+            QCOMPARE(expenses->RecordCount(), 1);
+            expenses->setFiltered(false);
+        });
+        alias.exec(QStringLiteral("INSERT INTO Expenses (DocDate, Amount) VALUES ('2024-03-09', 1)"));
+        QVERIFY_DB({
+            expenses->setFiltered(true);
+            QCOMPARE(expenses->RecordCount(), 2);
+        });
+    }
+
     void statementQueriesReadEveryStoredFieldByDate()
     {
         TestAlias alias;
