@@ -199,9 +199,20 @@ void TfrmMain::showEvent(QShowEvent *e)
             move(r.topLeft());
         }
         m_exitFromBottom = ui->Panel1->height() - ui->btnExit->y();
-        MessageDlg::Guard(this, [this] { FormShow(); });
     }
     QMainWindow::showEvent(e);
+}
+
+// The form's own show handler runs as the window is about to show, before
+// its grids are laid out and fill themselves: they then read the chosen
+// period's records, never the whole books that the data module opened with.
+void TfrmMain::setVisible(bool visible)
+{
+    if (visible && !m_showHandled && !isVisible()) {
+        m_showHandled = true;
+        MessageDlg::Guard(this, [this] { FormShow(); });
+    }
+    QMainWindow::setVisible(visible);
 }
 
 void TfrmMain::FormShow()

@@ -75,6 +75,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *e) override;
+    void setVisible(bool visible) override;
     void changeEvent(QEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
 
@@ -94,6 +95,7 @@ private:
     QString PeriodFilter;
     QString PeriodWhere;
     bool m_shown = false;
+    bool m_showHandled = false;
     bool m_deleting = false;  // the Delete command recomputes the Summary itself
     int m_exitFromBottom = 0;
 };

@@ -389,6 +389,13 @@ void TwwCustomDBGrid::updateBufferCount()
 
 void TwwCustomDBGrid::updateScrollBars()
 {
+    // A hidden grid (a record tab not shown, a window still being set up)
+    // leaves its scroll bar until it shows: sizing it counts the records.
+    if (!isVisible()) {
+        m_scrollBarsStale = true;
+        return;
+    }
+    m_scrollBarsStale = false;
     FlagScope scope(m_settingScrollBars);
     QScrollBar *vb = verticalScrollBar();
     TDataSet *ds = DataSet();
@@ -709,6 +716,13 @@ void TwwCustomDBGrid::paintRow(QPainter &p, int row)
     }
     if (hasRecord)
         m_dataLink->setActiveRecord(m_dataLink->ActiveRecord());
+}
+
+void TwwCustomDBGrid::showEvent(QShowEvent *e)
+{
+    QAbstractScrollArea::showEvent(e);
+    if (m_scrollBarsStale)
+        guard([this] { updateScrollBars(); });
 }
 
 void TwwCustomDBGrid::resizeEvent(QResizeEvent *e)

@@ -155,6 +155,7 @@ public:
 protected:
     bool event(QEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
+    void showEvent(QShowEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
@@ -273,6 +274,7 @@ private:
     int m_visibleRows = 1;
     int m_hOffset = 0;
     bool m_settingScrollBars = false;
+    bool m_scrollBarsStale = false;  // the data changed while the grid was hidden
 
     // Mouse drags on the titles.
     enum class Drag { None, Resize, Move };

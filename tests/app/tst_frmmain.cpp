@@ -18,6 +18,7 @@
 #include <QAccessible>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QtTest>
 
 // Catches the addresses the program hands to the desktop.
@@ -91,6 +92,35 @@ private Q_SLOTS:
         QCOMPARE(DM->SalesTable->RecordCount(), 1);
         QCOMPARE(frmMain->windowTitle(), QStringLiteral("Ardentry"));
         QCOMPARE(QApplication::applicationName(), QStringLiteral("Ardentry"));
+    }
+
+    // A record tab first shown after start-up sizes its scroll bar to the
+    // period's records, and follows a period change made while it was hidden.
+    void recordTabsCountThePeriodWhenShown()
+    {
+        for (int i = 0; i < 30; ++i)
+            sale(QStringLiteral("2023-05-01"), 1);
+        sale(QStringLiteral("2024-03-01"), 1500);
+        sale(QStringLiteral("2024-03-02"), 1);
+        startWithToday(QDate(2024, 3, 13));
+        QScrollBar *bar = ui()->wwDBGrid3->verticalScrollBar();
+        ui()->Pages->setActivePage(ui()->TabSheetSales);
+        QTRY_VERIFY(ui()->wwDBGrid3->isVisible());
+        QCOMPARE(bar->maximum(), 2);
+        ui()->Pages->setActivePage(ui()->TabSheet1);
+        QTest::mouseClick(ui()->optYear, Qt::LeftButton);
+        QVERIFY(ui()->optYear->isChecked());
+        ui()->Pages->setActivePage(ui()->TabSheetSales);
+        QTRY_VERIFY(ui()->wwDBGrid3->isVisible());
+        QCOMPARE(bar->maximum(), 2);
+        QTest::mouseClick(ui()->optYear, Qt::LeftButton);  // already chosen: nothing
+        ui()->Pages->setActivePage(ui()->TabSheet1);
+        m_today = QDate(2023, 5, 9);
+        QTest::mouseClick(ui()->optToday, Qt::LeftButton);
+        QTest::mouseClick(ui()->optMonth, Qt::LeftButton);
+        ui()->Pages->setActivePage(ui()->TabSheetSales);
+        QTRY_VERIFY(ui()->wwDBGrid3->isVisible());
+        QCOMPARE(bar->maximum(), 30);
     }
 
     // The week runs from Saturday to Friday; the example day-first format.
