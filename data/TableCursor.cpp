@@ -11,8 +11,12 @@
 
 namespace {
 
-// A walk that keeps going reads ahead in batches that double up to this.
-constexpr int MaxReadAhead = 1024;
+// A walk that keeps going reads ahead in batches that grow this much each
+// time, up to the most: every batch is a statement of its own, and starting
+// one (the file lock, the check for a journal left by a crash) costs as much
+// as reading dozens of records.
+constexpr int ReadAheadGrowth = 8;
+constexpr int MaxReadAhead = 4096;
 
 using EngineCatalog::quoted;
 
@@ -273,7 +277,7 @@ QList<TRecordData> TTableCursor::walk(bool forward, const TRecordData &r, int n)
         return rows;
     }
     if (a.records.size() - a.pos < n) {
-        const int batch = std::min(std::max(n, a.nextBatch * 2), MaxReadAhead);
+        const int batch = std::min(std::max(n, a.nextBatch * ReadAheadGrowth), MaxReadAhead);
         a.nextBatch = batch;
         const TRecordData from = a.pos < a.records.size() ? a.records.last() : r;
         QList<TRecordData> more =
