@@ -8,6 +8,7 @@
 #include "TwwGridDataLink.h"
 #include "TwwInplaceEdit.h"
 
+#include <QHash>
 #include <QAccessible>
 #include <QApplication>
 #include <QDialog>
@@ -591,14 +592,33 @@ void TwwCustomDBGrid::paintEvent(QPaintEvent *e)
 
 namespace {
 
+// The style keeps each drawn header in its pixmap cache under a name that
+// includes the palette's identity. A palette changed afresh for every cell
+// would add an entry on every paint, and the names pile up without end, so
+// each colour's palette is made once.
+const QPalette &headerPalette(const QWidget *w, const QColor &color)
+{
+    static QHash<QPair<qint64, QRgb>, QPalette> palettes;
+    const QPair<qint64, QRgb> key(w->palette().cacheKey(), color.rgba());
+    auto it = palettes.find(key);
+    if (it == palettes.end()) {
+        if (palettes.size() >= 64)
+            palettes.clear();
+        QPalette made = w->palette();
+        made.setColor(QPalette::Button, color);
+        made.setColor(QPalette::Window, color);
+        it = palettes.insert(key, made);
+    }
+    return *it;
+}
+
 void drawHeaderCell(QPainter &p, const QWidget *w, const QRect &r, const QColor &color)
 {
     QStyleOptionHeader opt;
     opt.initFrom(w);
     opt.rect = r;
     opt.state = QStyle::State_Enabled | QStyle::State_Raised | QStyle::State_Horizontal;
-    opt.palette.setColor(QPalette::Button, color);
-    opt.palette.setColor(QPalette::Window, color);
+    opt.palette = headerPalette(w, color);
     p.fillRect(r, color);
     w->style()->drawControl(QStyle::CE_HeaderSection, &opt, &p, w);
 }

@@ -103,6 +103,7 @@ TEngineDatabase &TEngineDatabase::forAlias(const QString &alias)
     // same period again (every Summary refresh does) reads no page twice.
     d->execRaw(QStringLiteral("PRAGMA cache_size = -32768"));
     sqlite3_update_hook(d->m_handle, &TEngineDatabase::rowChanged, d.get());
+    sqlite3_rollback_hook(d->m_handle, &TEngineDatabase::rolledBack, d.get());
     TEngineDatabase &ref = *d;
     open.emplace(key, std::move(d));
     // Connections must go while Qt's SQL layer still exists: close them when
@@ -311,6 +312,14 @@ void TEngineDatabase::rowChanged(void *self, int, const char *, const char *tabl
     db->m_lastChange.insert(QByteArray(table).toLower(), ++db->m_changes);
 }
 
+// A rollback undoes changes without naming them, and a result read inside
+// the transaction may hold them: nothing read before it is kept.
+void TEngineDatabase::rolledBack(void *self)
+{
+    auto *db = static_cast<TEngineDatabase *>(self);
+    db->m_lastRollback = ++db->m_changes;
+}
+
 qint64 TEngineDatabase::externalVersion()
 {
     TSqlReader q(*this, QStringLiteral("PRAGMA data_version"), {});
@@ -325,7 +334,8 @@ TEngineDatabase::TReadStamp TEngineDatabase::readStamp()
 bool TEngineDatabase::unchangedSince(const QString &sql, const TReadStamp &stamp)
 {
     const auto tables = m_statementTables.constFind(sql);
-    if (tables == m_statementTables.cend() || stamp.external < 0 || externalVersion() != stamp.external)
+    if (tables == m_statementTables.cend() || stamp.external < 0 || m_lastRollback > stamp.changes ||
+        externalVersion() != stamp.external)
         return false;
     for (const QByteArray &t : *tables)
         if (m_lastChange.value(t, 0) > stamp.changes)

@@ -105,7 +105,7 @@ public:
     void keepResult(const QString &sql, const QVariantList &params, const TReadStamp &stamp,
                     const QList<TRecordData> &rows);
     // Results longer than this are not kept.
-    static constexpr int MaxKeptRows = 4096;
+    static constexpr int MaxKeptRows = 1024;
 
 private:
     friend class TSqlReader;
@@ -116,6 +116,7 @@ private:
     qint64 externalVersion();
     bool unchangedSince(const QString &sql, const TReadStamp &stamp);
     static void rowChanged(void *self, int op, const char *database, const char *table, qint64 rowid);
+    static void rolledBack(void *self);
 
     QString m_alias;
     QString m_file;
@@ -132,6 +133,7 @@ private:
     // latest change.
     quint64 m_changes = 0;
     QHash<QByteArray, quint64> m_lastChange;
+    quint64 m_lastRollback = 0;  // the count when a rollback last undid changes
     struct KeptResult
     {
         QVariantList params;

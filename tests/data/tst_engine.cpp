@@ -244,6 +244,17 @@ private Q_SLOTS:
         alias.exec(QStringLiteral("UPDATE AccTrans SET Increase = 1000 WHERE Increase = 100"));
         QVERIFY_DB(QCOMPARE(firstBalance(), 1021.0));
 
+        // A result read inside a transaction that is then undone is not kept.
+        TEngineDatabase &db = TEngineDatabase::forAlias(QStringLiteral("ARD"));
+        QVERIFY_DB({
+            db.startTransaction();
+            post(accTrans, "Increase", 500);
+            QCOMPARE(firstBalance(), 1521.0);
+            db.rollback();
+            accTrans->Refresh();
+        });
+        QVERIFY_DB(QCOMPARE(firstBalance(), 1021.0));
+
         // Counts of a filtered table are kept the same way.
         QVERIFY_DB({
             expenses->setFilter(QStringLiteral("DocDate >= '03/01/2024'"));
