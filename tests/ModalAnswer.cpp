@@ -46,6 +46,11 @@ void ModalAnswer::poll()
     }
     const QKeySequence seq(m_keys.at(m_titles.size() - 1));
     const QKeyCombination k = seq[0];
+    // A window manager activates a box as it shows; the offscreen platform
+    // may not have yet, and an access key (Alt+N) reaches only the active
+    // window's shortcuts: without this the key is lost and the box waits.
+    if (QApplication::activeWindow() != modal)
+        QApplication::setActiveWindow(modal);
     QWidget *target = modal->focusWidget() ? modal->focusWidget() : modal;
     QTest::keyClick(target, k.key(), k.keyboardModifiers());
 }
