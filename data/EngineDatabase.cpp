@@ -361,6 +361,18 @@ const QList<TRecordData> *TEngineDatabase::keptResult(const QString &sql, const 
     return nullptr;
 }
 
+int TEngineDatabase::keptCount(const QString &sql, const QVariantList &params)
+{
+    if (const QList<TRecordData> *kept = keptResult(sql, params))
+        return int(kept->constFirst().identity);
+    const TReadStamp stamp = readStamp();
+    TSqlReader q(*this, sql, params);
+    TRecordData counted;
+    counted.identity = q.next() ? q.toInt64(0) : 0;
+    keepResult(sql, params, stamp, {counted});
+    return int(counted.identity);
+}
+
 void TEngineDatabase::keepResult(const QString &sql, const QVariantList &params, const TReadStamp &stamp,
                                  const QList<TRecordData> &rows)
 {

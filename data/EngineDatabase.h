@@ -104,6 +104,9 @@ public:
     const QList<TRecordData> *keptResult(const QString &sql, const QVariantList &params);
     void keepResult(const QString &sql, const QVariantList &params, const TReadStamp &stamp,
                     const QList<TRecordData> &rows);
+    // Runs a statement that counts (its first column of its first row), or
+    // gives the count it gave before while its tables are unchanged.
+    int keptCount(const QString &sql, const QVariantList &params);
     // Results longer than this are not kept.
     static constexpr int MaxKeptRows = 1024;
 

@@ -151,18 +151,9 @@ int TQueryCursor::count()
     if (m_count < 0) {
         QString statement = m_sql;
         statement.chop(int(qstrlen(" LIMIT ? OFFSET ?")));
-        const QString counting =
-            QStringLiteral("SELECT COUNT(*) FROM (") + withoutFinalOrder(statement) + QStringLiteral(") AS counted");
-        if (const QList<TRecordData> *kept = m_db.keptResult(counting, m_params)) {
-            m_count = int(kept->constFirst().identity);
-        } else {
-            const TEngineDatabase::TReadStamp stamp = m_db.readStamp();
-            TSqlReader q(m_db, counting, m_params);
-            m_count = q.next() ? int(q.toInt64(0)) : 0;
-            TRecordData counted;
-            counted.identity = m_count;
-            m_db.keepResult(counting, m_params, stamp, {counted});
-        }
+        m_count = m_db.keptCount(QStringLiteral("SELECT COUNT(*) FROM (") + withoutFinalOrder(statement) +
+                                     QStringLiteral(") AS counted"),
+                                 m_params);
     }
     return m_count;
 }

@@ -133,17 +133,22 @@ void TDataSet::resetLookups(Buffer &b) const
     b.computed.clear();
 }
 
+// A stored value as somebody looks at it: the cursor learns which columns
+// are wanted, and reads the rest of a record that a walk read in part.
+QVariant TDataSet::readValue(TRecordData &rec, int slot) const
+{
+    if (rec.values.isUnread(slot))
+        m_cursor->complete(rec);
+    m_cursor->noteUsed(slot);
+    return rec.values.at(slot);
+}
+
 QVariant TDataSet::storedValue(const TField *field) const
 {
     const int i = presentedIndex();
     if (i < 0 || i >= int(m_buffers.size()))
         return QVariant();
-    TRecordData &rec = m_buffers[size_t(i)].rec;
-    const int slot = field->m_slot;
-    if (rec.values.isUnread(slot))
-        m_cursor->complete(rec);
-    m_cursor->noteUsed(slot);
-    return rec.values.at(slot);
+    return readValue(m_buffers[size_t(i)].rec, field->m_slot);
 }
 
 // A lookup is worked out from the lookup table as it is now, the first time
@@ -166,10 +171,7 @@ QVariant TDataSet::lookupFieldValue(const TField *field) const
         TDataSet *table = field->LookupDataSet();
         const TField *keyField = FindField(field->KeyFields());
         if (table && table->Active() && keyField) {
-            if (b.rec.values.isUnread(keyField->m_slot))
-                m_cursor->complete(b.rec);
-            m_cursor->noteUsed(keyField->m_slot);
-            const QVariant key = b.rec.values.at(keyField->m_slot);
+            const QVariant key = readValue(b.rec, keyField->m_slot);
             if (!isNull(key)) {
                 v = table->Lookup(field->LookupKeyFields(), key, field->LookupResultField());
                 if (!isNull(v) && field->Size() > 0)

@@ -171,6 +171,7 @@ private:
     void addField(TField *field);
     void removeField(TField *field);
     void moveField(TField *field, int index);
+    QVariant readValue(TRecordData &rec, int slot) const;
     QVariant storedValue(const TField *field) const;
     QVariant lookupFieldValue(const TField *field) const;
     void setFieldValue(TField *field, const QVariant &value);

@@ -209,9 +209,12 @@ QList<TRecordData> TTableCursor::last(int n)
     return rows;
 }
 
-bool TTableCursor::aheadValid() const
+// Whether a request for the records next to r goes on from where the last
+// one stopped, in the same direction, with nothing written since.
+bool TTableCursor::continuesWalk(bool forward, const TRecordData &r) const
 {
-    return m_ahead.generation == m_db.generation();
+    const Ahead &a = m_ahead;
+    return a.generation == m_db.generation() && a.forward == forward && a.anchor == r.identity && r.identity != 0;
 }
 
 QList<TRecordData> TTableCursor::plainAfter(const TRecordData &r, int n, int skip, quint64 wanted)
@@ -263,8 +266,7 @@ QList<TRecordData> TTableCursor::plainBefore(const TRecordData &r, int n, int sk
 QList<TRecordData> TTableCursor::walk(bool forward, const TRecordData &r, int n)
 {
     Ahead &a = m_ahead;
-    const bool continues = aheadValid() && a.forward == forward && a.anchor == r.identity && r.identity != 0;
-    if (!continues) {
+    if (!continuesWalk(forward, r)) {
         // A new walk: learn afresh which columns its records are read for.
         m_usedColumns = 0;
         a.forward = forward;
@@ -312,7 +314,7 @@ QList<TRecordData> TTableCursor::after(const TRecordData &r, int n, int skip)
 bool TTableCursor::afterOne(const TRecordData &r, TRecordData &into)
 {
     Ahead &a = m_ahead;
-    if (aheadValid() && a.forward && a.anchor == r.identity && r.identity != 0 && a.pos < a.records.size()) {
+    if (continuesWalk(true, r) && a.pos < a.records.size()) {
         into = std::move(a.records[a.pos++]);
         a.anchor = into.identity;
         return true;
@@ -329,18 +331,9 @@ int TTableCursor::count()
 {
     if (m_countCache < 0 || m_countGeneration != m_db.generation()) {
         // Counting a year costs as much as reading a tenth of it, and the
-        // same periods come back: keep the count while the table is as it was.
-        const QString sql = QStringLiteral("SELECT COUNT(*)") + m_from + where(QString());
-        const QVariantList params = withFilter({});
-        if (const QList<TRecordData> *kept = m_db.keptResult(sql, params)) {
-            m_countCache = int(kept->constFirst().identity);
-        } else {
-            const TEngineDatabase::TReadStamp stamp = m_db.readStamp();
-            m_countCache = countWhere(QString(), {});
-            TRecordData counted;
-            counted.identity = m_countCache;
-            m_db.keepResult(sql, params, stamp, {counted});
-        }
+        // same periods come back: the engine keeps the count while the table
+        // is as it was.
+        m_countCache = m_db.keptCount(QStringLiteral("SELECT COUNT(*)") + m_from + where(QString()), withFilter({}));
         m_countGeneration = m_db.generation();
     }
     return m_countCache;

@@ -77,7 +77,7 @@ private:
     QList<TRecordData> walk(bool forward, const TRecordData &r, int n);
     QVariant orderValue(const TRecordData &r) const;
     bool simpleOrder() const { return m_orderColumn == 0; }
-    bool aheadValid() const;
+    bool continuesWalk(bool forward, const TRecordData &r) const;
 
     TEngineDatabase &m_db;
     const TTableDef &m_table;
