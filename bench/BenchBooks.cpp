@@ -51,6 +51,49 @@ sqlite3 *BenchBooks::openDirect(const QString &file)
     return db;
 }
 
+void BenchBooks::keysetStepsDirect(benchmark::State &state, const QString &file, int n, const QByteArray &from,
+                                   const QByteArray &to)
+{
+    sqlite3 *db = openDirect(file);
+    const bool period = !from.isEmpty();
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db,
+                       period ? "SELECT * FROM AccTrans WHERE DocDate >= ?4 AND DocDate <= ?5 AND "
+                                "(DocDate > ?1 OR (DocDate = ?1 AND Id > ?2)) ORDER BY DocDate, Id LIMIT ?3"
+                              : "SELECT * FROM AccTrans WHERE DocDate > ?1 OR (DocDate = ?1 AND Id > ?2) "
+                                "ORDER BY DocDate, Id LIMIT ?3",
+                       -1, &st, nullptr);
+    const int idColumn = 0, dateColumn = 1;  // AccTrans: Id, DocDate, ...
+    std::string date;
+    qint64 id = -1;
+    for (auto _ : state) {
+        sqlite3_bind_text(st, 1, date.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(st, 2, id);
+        sqlite3_bind_int(st, 3, n);
+        if (period) {
+            sqlite3_bind_text(st, 4, from.constData(), -1, SQLITE_STATIC);
+            sqlite3_bind_text(st, 5, to.constData(), -1, SQLITE_STATIC);
+        }
+        int got = 0;
+        const int columns = sqlite3_column_count(st);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            ++got;
+            for (int c = 0; c < columns; ++c)
+                benchmark::DoNotOptimize(sqlite3_column_text(st, c));
+            const unsigned char *d = sqlite3_column_text(st, dateColumn);
+            date = d ? reinterpret_cast<const char *>(d) : "";
+            id = sqlite3_column_int64(st, idColumn);
+        }
+        sqlite3_reset(st);
+        if (got < n) {
+            date.clear();
+            id = -1;
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}
+
 double BenchBooks::balanceQueryDirect(const QString &file)
 {
     sqlite3 *db = openDirect(file);

@@ -30,6 +30,13 @@ sqlite3 *openDirect(const QString &file);
 // baseline of every start-up figure. Returns the sum of the balances.
 double balanceQueryDirect(const QString &file);
 
+// The baseline of stepping through the Accounts journal in its reading
+// order: each iteration reads the next `n` transactions after the last one
+// read, by key, every column, going round at the end. With `from` and `to`
+// (ISO dates) only that period's transactions are read.
+void keysetStepsDirect(benchmark::State &state, const QString &file, int n, const QByteArray &from = {},
+                       const QByteArray &to = {});
+
 // Peak resident memory of this process, in megabytes.
 double peakMemoryMb();
 

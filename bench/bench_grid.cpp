@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <sqlite3.h>
 
 namespace {
 
@@ -53,42 +52,6 @@ void gridSteps(benchmark::State &state, Qt::Key key)
     state.counters["rows shown"] = g_grid->VisibleRowCount();
 }
 
-// The baseline: the next `n` records after the last one read, by key, every
-// column, on the same file.
-void directSteps(benchmark::State &state, int n)
-{
-    sqlite3 *db = BenchBooks::openDirect(g_file);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT * FROM AccTrans WHERE DocDate > ?1 OR (DocDate = ?1 AND Id > ?2) "
-                       "ORDER BY DocDate, Id LIMIT ?3",
-                       -1, &st, nullptr);
-    std::string date;
-    qint64 id = -1;
-    for (auto _ : state) {
-        sqlite3_bind_text(st, 1, date.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(st, 2, id);
-        sqlite3_bind_int(st, 3, n);
-        int got = 0;
-        const int columns = sqlite3_column_count(st);
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            ++got;
-            for (int c = 0; c < columns; ++c)
-                benchmark::DoNotOptimize(sqlite3_column_text(st, c));
-            const unsigned char *d = sqlite3_column_text(st, 0);
-            date = d ? reinterpret_cast<const char *>(d) : "";
-            id = sqlite3_column_int64(st, columns - 2);
-        }
-        sqlite3_reset(st);
-        if (got < n) {
-            date.clear();
-            id = -1;
-        }
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -123,9 +86,9 @@ int main(int argc, char **argv)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("grid: page down", [](benchmark::State &s) { gridSteps(s, Qt::Key_PageDown); })
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("one record from SQLite", [](benchmark::State &s) { directSteps(s, 1); })
+    benchmark::RegisterBenchmark("one record from SQLite", [](benchmark::State &s) { BenchBooks::keysetStepsDirect(s, g_file, 1); })
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("a page of records from SQLite", [page](benchmark::State &s) { directSteps(s, page); })
+    benchmark::RegisterBenchmark("a page of records from SQLite", [page](benchmark::State &s) { BenchBooks::keysetStepsDirect(s, g_file, page); })
         ->Unit(benchmark::kMicrosecond);
 
     benchmark::Initialize(&argc, argv);

@@ -365,45 +365,6 @@ void tabSteps(benchmark::State &state, Qt::Key key)
     Startup::finish();
 }
 
-// The next `n` records of the year after the last one read, by key, every
-// column.
-void tabStepsDirect(benchmark::State &state, int n)
-{
-    sqlite3 *db = BenchBooks::openDirect(g_file);
-    const Period p = year();
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT * FROM AccTrans WHERE DocDate >= ?4 AND DocDate <= ?5 AND "
-                       "(DocDate > ?1 OR (DocDate = ?1 AND Id > ?2)) ORDER BY DocDate, Id LIMIT ?3",
-                       -1, &st, nullptr);
-    std::string date;
-    qint64 id = -1;
-    for (auto _ : state) {
-        sqlite3_bind_text(st, 1, date.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(st, 2, id);
-        sqlite3_bind_int(st, 3, n);
-        sqlite3_bind_text(st, 4, p.from.constData(), -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 5, p.to.constData(), -1, SQLITE_STATIC);
-        int got = 0;
-        const int columns = sqlite3_column_count(st);
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            ++got;
-            for (int c = 0; c < columns; ++c)
-                benchmark::DoNotOptimize(sqlite3_column_text(st, c));
-            const unsigned char *d = sqlite3_column_text(st, 1);
-            date = d ? reinterpret_cast<const char *>(d) : "";
-            id = sqlite3_column_int64(st, 0);
-        }
-        sqlite3_reset(st);
-        if (got < n) {
-            date.clear();
-            id = -1;
-        }
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -432,10 +393,14 @@ int main(int argc, char **argv)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("tab: page down", [](benchmark::State &s) { tabSteps(s, Qt::Key_PageDown); })
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("one record of the year", [](benchmark::State &s) { tabStepsDirect(s, 1); })
+    benchmark::RegisterBenchmark("one record of the year", [](benchmark::State &s) {
+        BenchBooks::keysetStepsDirect(s, g_file, 1, year().from, year().to);
+    })
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("a page of the year",
-                                 [](benchmark::State &s) { tabStepsDirect(s, std::max(1, g_tabRows)); })
+                                 [](benchmark::State &s) {
+                                     BenchBooks::keysetStepsDirect(s, g_file, std::max(1, g_tabRows), year().from, year().to);
+                                 })
         ->Unit(benchmark::kMicrosecond);
 
     benchmark::Initialize(&argc, argv);
