@@ -2,6 +2,7 @@
 
 #include "EDatabaseError.h"
 #include "EngineConfig.h"
+#include "SqlFunctions.h"
 #include "SqlReader.h"
 
 #include <QCoreApplication>
@@ -97,6 +98,12 @@ TEngineDatabase &TEngineDatabase::forAlias(const QString &alias)
         d->m_handle = *static_cast<sqlite3 *const *>(h.constData());
     if (!d->m_handle)
         throw EDatabaseError(QStringLiteral("Cannot open the database %1: no SQLite handle").arg(file));
+    // A double-quoted name that matches no column must be an error, not a
+    // string literal: a table that lacks a column would otherwise read the
+    // column's name as its value.
+    sqlite3_db_config(d->m_handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(d->m_handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    SqlFunctions::install(d->m_handle);
     d->execRaw(QStringLiteral("PRAGMA synchronous = FULL"));
     d->execRaw(QStringLiteral("PRAGMA foreign_keys = OFF"));
     // A year of a journal's index and rows fits in this, so walking the
@@ -168,12 +175,102 @@ QSqlDatabase TEngineDatabase::database() const
 
 void TEngineDatabase::checkTable(const TTableDef &table)
 {
+    if (m_checkedTables.contains(&table))
+        return;
     QSqlQuery &q = prepared(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
     exec(q, {table.name});
     const bool found = q.next() && q.value(0).toInt() > 0;
     q.finish();
     if (!found)
         throw EDatabaseError(QStringLiteral("Table does not exist: %1 (alias %2, %3)").arg(table.fileName, m_alias, m_file));
+    const QStringList problems = schemaProblems(table);
+    if (!problems.isEmpty())
+        throw EDatabaseError(QStringLiteral("%1 (alias %2, %3)").arg(problems.first(), m_alias, m_file));
+    m_checkedTables.append(&table);
+}
+
+namespace {
+
+// SQLite's rules for the affinity a declared type gives a column.
+enum class Affinity { Integer, Text, Blob, Real, Numeric };
+
+Affinity affinityOf(const QString &declared)
+{
+    const QString t = declared.toUpper();
+    if (t.contains(QLatin1String("INT")))
+        return Affinity::Integer;
+    if (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB")) || t.contains(QLatin1String("TEXT")))
+        return Affinity::Text;
+    if (t.contains(QLatin1String("BLOB")) || t.trimmed().isEmpty())
+        return Affinity::Blob;
+    if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) || t.contains(QLatin1String("DOUB")))
+        return Affinity::Real;
+    return Affinity::Numeric;
+}
+
+} // namespace
+
+QStringList TEngineDatabase::schemaProblems(const TTableDef &table)
+{
+    struct Present
+    {
+        QString type;
+        int pk = 0;
+    };
+    QHash<QString, Present> present;
+    int keyColumns = 0;
+    {
+        QSqlQuery q = run(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"), {table.name});
+        while (q.next()) {
+            present.insert(q.value(0).toString().toLower(), {q.value(1).toString(), q.value(2).toInt()});
+            if (q.value(2).toInt() > 0)
+                ++keyColumns;
+        }
+    }
+    QStringList problems;
+    if (present.isEmpty())
+        return problems;
+    for (qsizetype i = 0; i < table.columns.size(); ++i) {
+        const TColumnDef &c = table.columns.at(i);
+        const auto it = present.constFind(c.name.toLower());
+        if (it == present.cend()) {
+            problems << QStringLiteral("Table %1 has no column %2").arg(table.fileName, c.name);
+            continue;
+        }
+        const Affinity a = affinityOf(it->type);
+        const QString declared = it->type.isEmpty() ? QStringLiteral("no type") : it->type;
+        QString cannot;
+        switch (c.type) {
+        case TFieldType::AutoInc:
+            // The engine finds a record again by it, and SQLite reports
+            // changes by it: it must be the row's own key.
+            if (i == 0 && (it->type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) != 0 || it->pk != 1 ||
+                           keyColumns != 1))
+                problems << QStringLiteral("Column %1 of table %2 must be its INTEGER PRIMARY KEY (declared %3)")
+                                .arg(c.name, table.fileName, declared);
+            else if (a == Affinity::Text)
+                cannot = QStringLiteral("a whole number");
+            break;
+        case TFieldType::Integer:
+            if (a == Affinity::Text)
+                cannot = QStringLiteral("a whole number");
+            break;
+        case TFieldType::Float:
+            if (a == Affinity::Text)
+                cannot = QStringLiteral("an amount");
+            break;
+        case TFieldType::String:
+            if (a != Affinity::Text && a != Affinity::Blob)
+                cannot = QStringLiteral("a text as it is typed");
+            break;
+        case TFieldType::Date:
+            break;  // the program's own form of a date is kept as text by every affinity
+        }
+        if (!cannot.isEmpty())
+            problems << QStringLiteral("Column %1 of table %2 is declared %3, which cannot hold %4")
+                            .arg(c.name, table.fileName, declared, cannot);
+    }
+    return problems;
 }
 
 void TEngineDatabase::checkWritable() const
@@ -392,6 +489,127 @@ void TEngineDatabase::keepResult(const QString &sql, const QVariantList &params,
     }
     same.append({params, stamp, rows});
     ++m_keptCount;
+}
+
+bool TEngineDatabase::hasOtherDateForms(const TTableDef &table, const QString &column,
+                                       const QList<TTextRange> &ranges)
+{
+    QString key = table.name + QLatin1Char('\n') + column;
+    for (const TTextRange &r : ranges)
+        key += QLatin1Char('\n') + r.from + QLatin1Char('\t') + r.to;
+    if (auto it = m_dateForms.constFind(key); it != m_dateForms.cend()) {
+        const DateFormsVerdict &v = *it;
+        const bool sameBooks = v.stamp.external >= 0 && m_lastRollback <= v.stamp.changes &&
+                               externalVersion() == v.stamp.external;
+        // Where other forms were found, a change of ours may have replaced
+        // the last of them.
+        if (sameBooks && (!v.otherForms || m_lastChange.value(table.name.toLower().toUtf8(), 0) <= v.stamp.changes))
+            return v.otherForms;
+    }
+    const TReadStamp stamp = readStamp();
+    const QString t = EngineCatalog::quoted(table.name);
+    const QString c = EngineCatalog::quoted(column);
+    // The recursion visits each distinct value once, from one index step to
+    // the next, and a value is in another form when ard_day() does not give
+    // it back unchanged.
+    auto found = [&](const QString &firstStep, const QString &nextStep, const QVariantList &params) {
+        const QString sql = QStringLiteral("WITH RECURSIVE d(v) AS (SELECT (SELECT min(%1) FROM %2 WHERE %3)"
+                                           " UNION ALL SELECT (SELECT min(%1) FROM %2 WHERE %4) FROM d WHERE d.v IS NOT NULL)"
+                                           " SELECT 1 FROM d WHERE d.v IS NOT NULL AND ard_day(d.v) IS NOT d.v LIMIT 1")
+                                .arg(c, t, firstStep, nextStep);
+        TSqlReader q(*this, sql, params);
+        return q.next();
+    };
+    bool other = false;
+    if (ranges.isEmpty()) {
+        other = found(c + QStringLiteral(" IS NOT NULL"), c + QStringLiteral(" > d.v"), {});
+    } else {
+        for (const TTextRange &r : ranges) {
+            if (found(QStringLiteral("%1 >= ?1 AND %1 < ?2").arg(c), QStringLiteral("%1 > d.v AND %1 < ?2").arg(c),
+                      {r.from, r.to})) {
+                other = true;
+                break;
+            }
+        }
+    }
+    if (m_dateForms.size() > 256)
+        m_dateForms.clear();
+    m_dateForms.insert(key, {other, stamp});
+    return other;
+}
+
+QString TEngineDatabase::unfitCondition(const TColumnDef &column)
+{
+    const QString c = EngineCatalog::quoted(column.name);
+    switch (column.type) {
+    case TFieldType::Float:
+        return QStringLiteral("(%1 IS NOT NULL AND NOT (typeof(%1) IN ('integer', 'real') AND abs(%1) < 1e15))").arg(c);
+    case TFieldType::Integer:
+    case TFieldType::AutoInc:
+        return QStringLiteral("(%1 IS NOT NULL AND NOT (typeof(%1) IN ('integer', 'real') AND %1 = round(%1)"
+                              " AND %1 BETWEEN -2147483648 AND 2147483647))")
+            .arg(c);
+    case TFieldType::String:
+        return QStringLiteral("(typeof(%1) = 'blob')").arg(c);
+    case TFieldType::Date:
+        break;
+    }
+    return QStringLiteral("0");
+}
+
+QString TEngineDatabase::firstUnfitValueMessage(const TTableDef &table, int column, qint64 fromIdentity)
+{
+    const TColumnDef &c = table.columns.at(column);
+    const QString identity = EngineCatalog::quoted(table.identityColumn());
+    TSqlReader q(*this,
+                 QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 >= ? AND %4 ORDER BY %1 LIMIT 1")
+                     .arg(identity, EngineCatalog::quoted(c.name), EngineCatalog::quoted(table.name),
+                          unfitCondition(c)),
+                 {fromIdentity});
+    if (!q.next())
+        return {};
+    const qint64 record = q.toInt64(0);
+    const QString stored = q.storedText(1);
+    return badValueMessage(table, column, record, stored);
+}
+
+QString TEngineDatabase::badValueMessage(const TTableDef &table, int column, qint64 identity, const QString &stored)
+{
+    const TColumnDef &c = table.columns.at(column);
+    QString record = QStringLiteral("record %1").arg(identity);
+    if (!table.identityIsField) {
+        // The user knows a sale or a purchase by its invoice number.
+        const TColumnDef *invoice = table.column(QStringLiteral("Id"));
+        if (invoice && invoice != &c) {
+            TSqlReader q(*this,
+                         QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                             .arg(EngineCatalog::quoted(invoice->name), EngineCatalog::quoted(table.name),
+                                  EngineCatalog::quoted(table.identityColumn())),
+                         {identity});
+            const QVariant id = q.next() ? q.value(0, TFieldType::Integer) : QVariant();
+            record = id.isValid() ? QStringLiteral("invoice %1").arg(id.toInt())
+                                  : QStringLiteral("stored record %1").arg(identity);
+        } else {
+            record = QStringLiteral("stored record %1").arg(identity);
+        }
+    }
+    QString what;
+    switch (c.type) {
+    case TFieldType::Float:
+        what = stored.startsWith(QLatin1Char('\'')) || stored.startsWith(QLatin1String("a binary"))
+                   ? QStringLiteral("which is not a number")
+                   : QStringLiteral("which is not an amount the program accepts (amounts stay below 1E15)");
+        break;
+    case TFieldType::Integer:
+    case TFieldType::AutoInc:
+        what = QStringLiteral("which is not a whole number of 32 bits");
+        break;
+    case TFieldType::String:
+    case TFieldType::Date:
+        what = QStringLiteral("which is not text");
+        break;
+    }
+    return QStringLiteral("%1, %2: the field %3 holds %4, %5").arg(table.fileName, record, c.name, stored, what);
 }
 
 QString TEngineDatabase::messageFor(int code, const QString &text)

@@ -44,8 +44,15 @@ public:
     QSqlDatabase database() const;
 
     // Throws "Table does not exist: <file name> (alias <alias>)" when the
-    // database lacks the table.
+    // database lacks the table, and the first of schemaProblems() when its
+    // columns cannot hold the program's fields. Checked once per connection.
     void checkTable(const TTableDef &table);
+    // What keeps a table from holding the program's fields: a missing
+    // column, a column whose declared type would change what is stored in
+    // it (a number column that keeps text, a text column that turns "007"
+    // into 7), an identity that is not the table's integer primary key.
+    // Empty when the table is sound or absent.
+    QStringList schemaProblems(const TTableDef &table);
 
     // Throws "Cannot open the database <file>: The database cannot be
     // written: it or its folder is read-only" when a post could not store a
@@ -80,6 +87,16 @@ public:
     // drop what they read ahead before a change.
     quint64 generation() const { return m_generation; }
 
+    // The message for a stored value that does not fit its field: it names
+    // the table, the record (by its identity, or by its invoice number where
+    // the identity is the engine's own) and the field.
+    QString badValueMessage(const TTableDef &table, int column, qint64 identity, const QString &stored);
+
+    // The message for the first stored value of a column that does not fit
+    // its field (from the given record on), or an empty text when there is
+    // none.
+    QString firstUnfitValueMessage(const TTableDef &table, int column, qint64 fromIdentity = 0);
+
     // The user-visible text of an engine error.
     static QString messageFor(const QSqlError &error);
     static QString messageFor(int code, const QString &text);
@@ -109,6 +126,33 @@ public:
     int keptCount(const QString &sql, const QVariantList &params);
     // Results longer than this are not kept.
     static constexpr int MaxKeptRows = 1024;
+
+    // Dates in other forms. The program writes a date as "yyyy-mm-dd", and
+    // SQL on such text orders and compares by the day. Another program may
+    // have written "2026-12-10 08:30", "2026-12-1" or a word: such a value
+    // names its day, or none, only through ard_day(), which costs a call per
+    // row and no index. So reads take the plain column wherever the rows
+    // they can meet hold only the program's own form, and ard_day()
+    // elsewhere. This tells which, for a date column: whether it holds a
+    // value in another form among the stored texts in [from, to) of any of
+    // the ranges, or anywhere when `ranges` is empty. It steps through the
+    // column's distinct values by its index (one small read per distinct
+    // day), and keeps the answer while it stays true: a change by this
+    // connection writes only the program's own form, so "none" lasts until
+    // another program commits.
+    struct TTextRange
+    {
+        QString from;
+        QString to;
+    };
+    bool hasOtherDateForms(const TTableDef &table, const QString &column, const QList<TTextRange> &ranges);
+
+    // The tables a read statement reads (known once it was prepared).
+    QList<QByteArray> tablesRead(const QString &sql) const { return m_statementTables.value(sql); }
+
+    // The condition (for a WHERE) true for a stored value of the column that
+    // does not fit its field, as TSqlReader::read refuses it.
+    static QString unfitCondition(const TColumnDef &column);
 
 private:
     friend class TSqlReader;
@@ -145,4 +189,12 @@ private:
     };
     QHash<QString, QList<KeptResult>> m_kept;
     int m_keptCount = 0;
+
+    struct DateFormsVerdict
+    {
+        bool otherForms = false;
+        TReadStamp stamp;
+    };
+    QHash<QString, DateFormsVerdict> m_dateForms;
+    QList<const TTableDef *> m_checkedTables;
 };

@@ -25,6 +25,16 @@ QString formatGeneral(double value, const TFormatSettings &fs);
 // Returns nothing when the text does not follow the syntax.
 std::optional<double> parseFloat(const QString &text, const TFormatSettings &fs);
 
+// Amounts are kept below 1E15 in magnitude, where the general number format
+// turns to exponents: no small business reaches that, and ten years of a
+// million records each stay far from overflowing a double. A larger amount
+// is refused when typed and is a damaged value when found stored.
+inline constexpr double AmountLimit = 1e15;
+inline bool fitsAmount(double v)
+{
+    return v > -AmountLimit && v < AmountLimit;  // false for NaN too
+}
+
 // Integer syntax: optional leading spaces, optional sign, then decimal digits
 // to the end of the text; the value must fit a signed 32-bit integer.
 std::optional<qint32> parseInteger(const QString &text);

@@ -33,6 +33,37 @@ struct Token
     QString text;
 };
 
+// The condition as SQL twice: as written, and with every date column read
+// through ard_day() (TFilterExpr::normalizedSql).
+struct Sql
+{
+    QString raw;
+    QString norm;
+
+    Sql &operator+=(const Sql &o)
+    {
+        raw += o.raw;
+        norm += o.norm;
+        return *this;
+    }
+    Sql &operator+=(const QString &both)
+    {
+        raw += both;
+        norm += both;
+        return *this;
+    }
+};
+
+Sql operator+(const QString &a, const Sql &b)
+{
+    return {a + b.raw, a + b.norm};
+}
+
+Sql operator+(const Sql &a, const QString &b)
+{
+    return {a.raw + b, a.norm + b};
+}
+
 class Parser
 {
 public:
@@ -43,15 +74,18 @@ public:
     }
 
     // The whole condition; the caller has checked that the text is not blank.
-    QString parseAll()
+    Sql parseAll()
     {
-        const QString sql = parseExpr();
+        const Sql sql = parseExpr();
         if (m_token.kind != Tok::End)
             throw incorrectlyTerminated();
-        return QLatin1Char('(') + sql + QLatin1Char(')');
+        return QStringLiteral("(") + sql + QStringLiteral(")");
     }
 
     QVariantList takeParams() { return std::move(m_params); }
+    QList<TFilterExpr::DateComparison> takeDateComparisons() { return std::move(m_dates); }
+    // Whether the condition is more than comparisons joined by AND.
+    bool branches() const { return m_branches; }
 
 private:
     static EDatabaseError incorrectlyTerminated()
@@ -69,10 +103,11 @@ private:
     }
 
     // expr := term (OR term)*
-    QString parseExpr()
+    Sql parseExpr()
     {
-        QString sql = parseTerm();
+        Sql sql = parseTerm();
         while (m_token.kind == Tok::Or) {
+            m_branches = true;
             advance();
             sql += QStringLiteral(" OR ") + parseTerm();
         }
@@ -80,9 +115,9 @@ private:
     }
 
     // term := factor (AND factor)*
-    QString parseTerm()
+    Sql parseTerm()
     {
-        QString sql = parseFactor();
+        Sql sql = parseFactor();
         while (m_token.kind == Tok::And) {
             advance();
             sql += QStringLiteral(" AND ") + parseFactor();
@@ -103,29 +138,30 @@ private:
     }
 
     // factor := '(' expr ')' | NOT factor | field op literal
-    QString parseFactor()
+    Sql parseFactor()
     {
         switch (m_token.kind) {
         case Tok::Open: {
             enterNesting();
             advance();
-            const QString inner = parseExpr();
+            const Sql inner = parseExpr();
             if (m_token.kind != Tok::Close)
                 throw unexpected();
             advance();
             --m_nesting;
-            return QLatin1Char('(') + inner + QLatin1Char(')');
+            return QStringLiteral("(") + inner + QStringLiteral(")");
         }
         case Tok::Not: {
+            m_branches = true;
             enterNesting();
             advance();
-            const QString operand = parseFactor();
+            const Sql operand = parseFactor();
             --m_nesting;
             // A group already carries its parentheses; anything else gets
             // them, so the NOT never depends on SQL's operator precedence.
-            if (operand.startsWith(QLatin1Char('(')))
+            if (operand.raw.startsWith(QLatin1Char('(')))
                 return QStringLiteral("NOT ") + operand;
-            return QStringLiteral("NOT (") + operand + QLatin1Char(')');
+            return QStringLiteral("NOT (") + operand + QStringLiteral(")");
         }
         case Tok::Name:
             return parseComparison();
@@ -134,7 +170,7 @@ private:
         }
     }
 
-    QString parseComparison()
+    Sql parseComparison()
     {
         const std::optional<TFilterExpr::Column> column = m_resolve(m_token.text);
         if (!column)
@@ -146,9 +182,15 @@ private:
         advance();
         if (m_token.kind != Tok::Literal && m_token.kind != Tok::Number)
             throw unexpected();
-        m_params.append(value(*column, m_token.text));
+        const QVariant v = value(*column, m_token.text);
+        m_params.append(v);
         advance();
-        return EngineCatalog::quoted(column->sqlName) + QLatin1Char(' ') + op + QStringLiteral(" ?");
+        const QString name = EngineCatalog::quoted(column->sqlName);
+        const QString rest = QLatin1Char(' ') + op + QStringLiteral(" ?");
+        if (column->type != TFieldType::Date)
+            return Sql{name + rest, name + rest};
+        m_dates.append({column->sqlName, op, QDate::fromString(v.toString(), Qt::ISODate)});
+        return Sql{name + rest, QStringLiteral("ard_day(") + name + QLatin1Char(')') + rest};
     }
 
     QVariant value(const TFilterExpr::Column &column, const QString &text) const
@@ -262,6 +304,8 @@ private:
     int m_nesting = 0;
     Token m_token;
     QVariantList m_params;
+    QList<TFilterExpr::DateComparison> m_dates;
+    bool m_branches = false;
 };
 
 } // namespace
@@ -273,7 +317,49 @@ TFilterExpr TFilterExpr::parse(const QString &text, const Resolver &resolve, con
     if (text.trimmed().isEmpty())
         return expr;
     Parser parser(text, resolve, fs, today);
-    expr.m_sql = parser.parseAll();
+    const Sql sql = parser.parseAll();
+    expr.m_sql = sql.raw;
+    expr.m_normalizedSql = sql.norm;
     expr.m_params = parser.takeParams();
+    expr.m_dates = parser.takeDateComparisons();
+    expr.m_branches = parser.branches();
     return expr;
+}
+
+std::optional<TFilterExpr::DateRange> TFilterExpr::dateRange(const QString &column) const
+{
+    if (m_branches)
+        return std::nullopt;
+    DateRange r;
+    bool any = false;
+    for (const DateComparison &c : m_dates) {
+        if (c.column.compare(column, Qt::CaseInsensitive) != 0)
+            continue;
+        const auto raiseFrom = [&r](const QDate &d) {
+            if (!r.from.isValid() || d > r.from)
+                r.from = d;
+        };
+        const auto lowerTo = [&r](const QDate &d) {
+            if (!r.to.isValid() || d < r.to)
+                r.to = d;
+        };
+        if (c.op == QLatin1String("=")) {
+            raiseFrom(c.day);
+            lowerTo(c.day);
+        } else if (c.op == QLatin1String(">=")) {
+            raiseFrom(c.day);
+        } else if (c.op == QLatin1String(">")) {
+            raiseFrom(c.day.addDays(1));
+        } else if (c.op == QLatin1String("<=")) {
+            lowerTo(c.day);
+        } else if (c.op == QLatin1String("<")) {
+            lowerTo(c.day.addDays(-1));
+        } else {
+            continue;  // <> narrows nothing
+        }
+        any = true;
+    }
+    if (!any)
+        return std::nullopt;
+    return r;
 }

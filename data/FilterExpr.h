@@ -44,11 +44,35 @@ public:
     bool isEmpty() const { return m_sql.isEmpty(); }
     // The condition, parenthesised, with "?" placeholders; columns are quoted.
     const QString &sql() const { return m_sql; }
+    // The same condition with every date column read through ard_day(), for
+    // books where dates were stored in other forms; the same placeholders.
+    const QString &normalizedSql() const { return m_normalizedSql; }
     // Values for the placeholders in order: dates as ISO text, integers as
     // qint64, floats as double, texts as QString.
     const QVariantList &params() const { return m_params; }
 
+    // The days a date column must lie in for a record to pass, when the
+    // condition is comparisons joined by AND; an invalid end is open. Nothing
+    // when the condition does not bound the column (no comparison on it, or
+    // OR or NOT anywhere).
+    struct DateRange
+    {
+        QDate from;
+        QDate to;
+    };
+    std::optional<DateRange> dateRange(const QString &column) const;
+
+    struct DateComparison
+    {
+        QString column;
+        QString op;
+        QDate day;
+    };
+
 private:
     QString m_sql;
+    QString m_normalizedSql;
     QVariantList m_params;
+    QList<DateComparison> m_dates;
+    bool m_branches = false;
 };

@@ -189,6 +189,23 @@ QDate readMonthDayYear(const QString &text)
     return QDate(year, m.toInt(), d.toInt());  // invalid when the day does not exist
 }
 
+bool isWord(const QString &statement, const Token *t, QLatin1String word)
+{
+    return t && t->kind == TokenKind::Identifier &&
+           QStringView(statement).mid(t->start, t->length).compare(word, Qt::CaseInsensitive) == 0;
+}
+
+// Words that end an ORDER BY or GROUP BY list.
+bool endsList(const QString &statement, const Token &t)
+{
+    if (t.kind != TokenKind::Identifier)
+        return t.kind == TokenKind::Other && statement.at(t.start) == QLatin1Char(')');
+    for (const char *w : {"limit", "offset", "having", "where", "union", "except", "intersect", "window", "order"})
+        if (isWord(statement, &t, QLatin1String(w)))
+            return true;
+    return false;
+}
+
 } // namespace
 
 TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(const QString &)> &isDateColumn)
@@ -200,14 +217,53 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
 
     TLocalSql out;
     out.sql.reserve(statement.size());
+    QString normalized;
+    bool normalizes = false;
+    bool inOrderList = false;  // inside ORDER BY or GROUP BY
+    int sumDepth = -1;         // the parenthesis depth of an open Sum(, else -1
+    int depth = 0;
     for (qsizetype k = 0; k < tokens.size(); ++k) {
         const Token &t = tokens.at(k);
-        if (t.kind != TokenKind::Literal) {
-            out.sql += QStringView(statement).mid(t.start, t.length);
-            continue;
-        }
+        const QStringView text = QStringView(statement).mid(t.start, t.length);
         const Token *before = neighbour(tokens, k, -1);
         const Token *after = neighbour(tokens, k, +1);
+        if (t.kind == TokenKind::Other && text == QLatin1String("(")) {
+            ++depth;
+        } else if (t.kind == TokenKind::Other && text == QLatin1String(")")) {
+            if (depth-- == sumDepth)
+                sumDepth = -1;
+        }
+        if (inOrderList && endsList(statement, t))
+            inOrderList = false;
+        if (t.kind == TokenKind::Identifier && text.compare(QLatin1String("by"), Qt::CaseInsensitive) == 0 &&
+            (isWord(statement, before, QLatin1String("order")) || isWord(statement, before, QLatin1String("group")))) {
+            inOrderList = true;
+        }
+
+        if (t.kind == TokenKind::Identifier && text.compare(QLatin1String("sum"), Qt::CaseInsensitive) == 0 &&
+            after && after->kind == TokenKind::Other && statement.at(after->start) == QLatin1Char('(')) {
+            out.sql += QLatin1String("ard_sum");
+            normalized += QLatin1String("ard_sum");
+            sumDepth = depth + 1;
+            continue;
+        }
+        if (t.kind == TokenKind::Identifier && sumDepth >= 0)
+            out.summedColumns << text.toString();
+        if (t.kind == TokenKind::Identifier && isDateName(&t) &&
+            (inOrderList || (before && before->kind == TokenKind::Comparison) ||
+             (after && after->kind == TokenKind::Comparison))) {
+            out.sql += text;
+            normalized += QLatin1String("ard_day(");
+            normalized += text;
+            normalized += QLatin1Char(')');
+            normalizes = true;
+            continue;
+        }
+        if (t.kind != TokenKind::Literal) {
+            out.sql += text;
+            normalized += text;
+            continue;
+        }
         bool comparedWithDate = false;
         if (before && before->kind == TokenKind::Comparison)
             comparedWithDate = isDateName(neighbour(tokens, before - tokens.constData(), -1));
@@ -223,6 +279,9 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
             out.params.append(t.literal);
         }
         out.sql += QLatin1Char('?');
+        normalized += QLatin1Char('?');
     }
+    if (normalizes)
+        out.normalizedSql = normalized;
     return out;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 #include <functional>
 
@@ -12,10 +13,21 @@
 // text "yyyy-mm-dd"; one that does not read raises EDatabaseError
 // "'%s' is not a valid date". Identifiers and keywords are left as they are
 // (SQLite matches column names without regard to case).
+//
+// Two more rewrites make the local SQL the engine's own dialect:
+//  - Sum(...) becomes ard_sum(...), a sum that stops at a stored value that
+//    is not an amount instead of counting it as 0 (SqlFunctions);
+//  - normalizedSql is the same statement with every date column that is
+//    compared, or named in ORDER BY or GROUP BY, read through ard_day():
+//    on books where other programs wrote dates in other forms, this is the
+//    statement that sees each stored date as the day it names. It is empty
+//    when the statement compares or orders by no date column.
 struct TLocalSql
 {
     QString sql;
     QVariantList params;
+    QString normalizedSql;
+    QStringList summedColumns;  // the columns named inside Sum(...)
 
     // isDateColumn answers, for an identifier met in the statement (possibly
     // qualified, "t.DocDate"), whether it names a date column.

@@ -4,6 +4,7 @@
 #include "EngineCatalog.h"
 #include "EngineDatabase.h"
 #include "LocalSql.h"
+#include "SqlFunctions.h"
 #include "SqlReader.h"
 #include "TableCursor.h"
 
@@ -54,13 +55,34 @@ QString withoutFinalOrder(const QString &statement)
 TQueryCursor::TQueryCursor(TEngineDatabase &db, const QString &statement) : m_db(db)
 {
     const TLocalSql prepared = TLocalSql::prepare(statement, &EngineCatalog::isDateColumn);
-    m_sql = prepared.sql.trimmed();
-    while (m_sql.endsWith(QLatin1Char(';')))
-        m_sql.chop(1);
+    const auto limited = [](QString sql) {
+        sql = sql.trimmed();
+        while (sql.endsWith(QLatin1Char(';')))
+            sql.chop(1);
+        return sql + QStringLiteral(" LIMIT ? OFFSET ?");
+    };
+    m_sql = limited(prepared.sql);
     m_params = prepared.params;
-    m_sql += QStringLiteral(" LIMIT ? OFFSET ?");
+    m_summedColumns = prepared.summedColumns;
 
     TSqlReader reader(m_db, m_sql, QVariantList(m_params) << 0 << 0);
+    // The plain statement is prepared first: that checks it and tells the
+    // tables it reads.
+    if (!prepared.normalizedSql.isEmpty()) {
+        for (const QByteArray &name : m_db.tablesRead(m_sql)) {
+            const TTableDef *t = EngineCatalog::find(QString::fromUtf8(name));
+            if (!t)
+                continue;
+            bool otherForms = false;
+            for (const TColumnDef &c : t->columns)
+                if (c.type == TFieldType::Date && m_db.hasOtherDateForms(*t, c.name, {}))
+                    otherForms = true;
+            if (otherForms) {
+                m_sql = limited(prepared.normalizedSql);
+                break;
+            }
+        }
+    }
     for (int i = 0; i < reader.columnCount(); ++i) {
         int size = 0;
         const TFieldType type = reader.columnType(i, &size);
@@ -80,11 +102,20 @@ void TQueryCursor::readBatch(int n)
     TSqlReader q(m_db, m_sql, QVariantList(m_params) << n << qint64(m_rows.size()));
     int got = 0;
     const int ncols = int(m_columns.size());
-    while (q.next()) {
+    for (;;) {
+        try {
+            if (!q.next())
+                break;
+        } catch (const EDatabaseError &e) {
+            if (e.message().startsWith(QLatin1String(SqlFunctions::BadAmountMarker)))
+                unfitSum(e.message());
+            throw;
+        }
         TRecordData r;
         r.values.resize(ncols);
         for (int i = 0; i < ncols; ++i)
-            q.read(i, m_columns.at(i).type, r.values, i);
+            if (!q.read(i, m_columns.at(i).type, r.values, i))
+                unfitValue(q, i);
         r.recNo = m_rows.size() + 1;
         m_rows << r;
         ++got;
@@ -95,6 +126,47 @@ void TQueryCursor::readBatch(int n)
         m_count = int(m_rows.size());
         m_db.keepResult(m_sql, m_params, m_stamp, m_rows);
     }
+}
+
+// A result column that does not fit its field: named by the table and
+// column it comes from, and the first record there that holds such a value.
+void TQueryCursor::unfitValue(const TSqlReader &q, int column)
+{
+    const QString stored = q.storedText(column);
+    if (const TTableDef *t = EngineCatalog::find(q.originTable(column))) {
+        for (qsizetype c = 0; c < t->columns.size(); ++c) {
+            if (t->columns.at(c).name.compare(q.originColumn(column), Qt::CaseInsensitive) != 0)
+                continue;
+            const QString message = m_db.firstUnfitValueMessage(*t, int(c));
+            if (!message.isEmpty())
+                throw EDatabaseError(message);
+        }
+    }
+    throw EDatabaseError(QStringLiteral("The field %1 holds %2, which does not fit it")
+                             .arg(m_columns.at(column).name, stored));
+}
+
+// A sum met a stored value that is not an amount: the statement does not
+// say where, so the tables it reads are searched for it.
+void TQueryCursor::unfitSum(const QString &engineMessage)
+{
+    for (const QByteArray &name : m_db.tablesRead(m_sql)) {
+        const TTableDef *t = EngineCatalog::find(QString::fromUtf8(name));
+        if (!t)
+            continue;
+        for (const QString &summed : std::as_const(m_summedColumns)) {
+            const QString column = summed.section(QLatin1Char('.'), -1).remove(QLatin1Char('"'));
+            for (qsizetype c = 0; c < t->columns.size(); ++c) {
+                if (t->columns.at(c).name.compare(column, Qt::CaseInsensitive) != 0)
+                    continue;
+                const QString message = m_db.firstUnfitValueMessage(*t, int(c));
+                if (!message.isEmpty())
+                    throw EDatabaseError(message);
+            }
+        }
+    }
+    throw EDatabaseError(QStringLiteral("A sum met a stored value that is not an amount: %1")
+                             .arg(engineMessage.mid(int(qstrlen(SqlFunctions::BadAmountMarker)))));
 }
 
 void TQueryCursor::readUpTo(qint64 upTo)

@@ -7,8 +7,11 @@
 // read in batches only as far as someone asks (a grouped sum streams, so the
 // first rows cost a fraction of the whole), numbered from 1, and kept while
 // the query stays open, so moving back and forth does not run the statement
-// again. The record count first reads a few rows, and runs a COUNT over the
+// again. On books where dates were stored in other forms, a statement that
+// compares or orders by a date reads each date as the day it names. The record count first reads a few rows, and runs a COUNT over the
 // statement only when the end is not among them.
+class TSqlReader;
+
 class TQueryCursor : public TCursor
 {
 public:
@@ -32,11 +35,14 @@ private:
     void readUpTo(qint64 upTo);
     QList<TRecordData> slice(qint64 fromNo, int n);
     void readBatch(int n);
+    [[noreturn]] void unfitValue(const TSqlReader &q, int column);
+    [[noreturn]] void unfitSum(const QString &engineMessage);
 
     TEngineDatabase &m_db;
     QString m_sql;
     QVariantList m_params;
     QList<TCursorColumn> m_columns;
+    QStringList m_summedColumns;
     QList<TRecordData> m_rows;
     bool m_atEnd = false;
     // Taken before the first row was read: the whole result is kept for the

@@ -2,32 +2,15 @@
 
 #include "EDatabaseError.h"
 #include "EngineDatabase.h"
+#include "FieldText.h"
 #include "RecordValues.h"
+#include "StoredDate.h"
 
+#include <cmath>
+#include <limits>
 #include <sqlite3.h>
 
 namespace {
-
-// Dates are stored as "yyyy-mm-dd"; reading them by hand is much cheaper
-// than a general date parser, and anything else reads as null.
-QDate isoDate(const unsigned char *s, int n)
-{
-    if (n != 10 || s[4] != '-' || s[7] != '-')
-        return QDate();
-    auto digits = [s](int from, int count) {
-        int v = 0;
-        for (int i = from; i < from + count; ++i) {
-            if (s[i] < '0' || s[i] > '9')
-                return -1;
-            v = v * 10 + (s[i] - '0');
-        }
-        return v;
-    };
-    const int y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
-    if (y < 0 || m < 0 || d < 0)
-        return QDate();
-    return QDate(y, m, d);
-}
 
 void bind(sqlite3_stmt *st, int index, const QVariant &v)
 {
@@ -130,48 +113,98 @@ qint64 TSqlReader::toInt64(int column) const
 
 QVariant TSqlReader::value(int column, TFieldType type) const
 {
-    if (isNull(column))
+    TRecordValues v;
+    v.resize(1);
+    if (!read(column, type, v, 0))
         return QVariant();
-    switch (type) {
-    case TFieldType::Float:
-        return sqlite3_column_double(m_statement, column);
-    case TFieldType::Integer:
-    case TFieldType::AutoInc:
-        return int(sqlite3_column_int64(m_statement, column));
-    case TFieldType::Date: {
-        const unsigned char *s = sqlite3_column_text(m_statement, column);
-        const QDate d = isoDate(s, sqlite3_column_bytes(m_statement, column));
-        return d.isValid() ? QVariant(d) : QVariant();
-    }
-    case TFieldType::String: {
-        const char *s = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
-        return QString::fromUtf8(s, sqlite3_column_bytes(m_statement, column));
-    }
-    }
-    return QVariant();
+    return v.at(0);
 }
 
-void TSqlReader::read(int column, TFieldType type, TRecordValues &into, int slot) const
+bool TSqlReader::read(int column, TFieldType type, TRecordValues &into, int slot) const
 {
-    if (isNull(column)) {
+    const int stored = sqlite3_column_type(m_statement, column);
+    if (stored == SQLITE_NULL) {
         into.setNull(slot);
-        return;
+        return true;
     }
     switch (type) {
-    case TFieldType::Float:
-        into.setDouble(slot, sqlite3_column_double(m_statement, column));
-        return;
+    case TFieldType::Float: {
+        double v = 0;
+        if (stored == SQLITE_FLOAT)
+            v = sqlite3_column_double(m_statement, column);
+        else if (stored == SQLITE_INTEGER)
+            v = double(sqlite3_column_int64(m_statement, column));
+        else
+            break;
+        if (!FieldText::fitsAmount(v))
+            break;
+        into.setDouble(slot, v);
+        return true;
+    }
     case TFieldType::Integer:
-    case TFieldType::AutoInc:
-        into.setInt(slot, sqlite3_column_int64(m_statement, column));
-        return;
+    case TFieldType::AutoInc: {
+        qint64 v = 0;
+        if (stored == SQLITE_INTEGER) {
+            v = sqlite3_column_int64(m_statement, column);
+        } else if (stored == SQLITE_FLOAT) {
+            const double d = sqlite3_column_double(m_statement, column);
+            if (!(d >= -2147483648.0 && d <= 2147483647.0) || d != std::trunc(d))
+                break;
+            v = qint64(d);
+        } else {
+            break;
+        }
+        if (v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<qint32>::max())
+            break;
+        into.setInt(slot, v);
+        return true;
+    }
     case TFieldType::Date:
-        into.setDate(slot, isoDate(sqlite3_column_text(m_statement, column), sqlite3_column_bytes(m_statement, column)));
-        return;
+        if (stored == SQLITE_TEXT)
+            into.setDate(slot, StoredDate::day(reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column)),
+                                               sqlite3_column_bytes(m_statement, column)));
+        else
+            into.setNull(slot);  // a number or a blob names no day
+        return true;
     case TFieldType::String: {
+        if (stored == SQLITE_BLOB)
+            break;
         const char *s = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
         into.setText(slot, s, sqlite3_column_bytes(m_statement, column));
-        return;
+        return true;
     }
     }
+    into.setNull(slot);
+    return false;
+}
+
+QString TSqlReader::storedText(int column) const
+{
+    switch (sqlite3_column_type(m_statement, column)) {
+    case SQLITE_NULL:
+        return QStringLiteral("null");
+    case SQLITE_INTEGER:
+        return QString::number(sqlite3_column_int64(m_statement, column));
+    case SQLITE_FLOAT:
+        return FieldText::formatGeneral(sqlite3_column_double(m_statement, column), TFormatSettings());
+    case SQLITE_BLOB:
+        return QStringLiteral("a binary value of %1 bytes").arg(sqlite3_column_bytes(m_statement, column));
+    default: {
+        const char *s = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+        QString text = QString::fromUtf8(s, sqlite3_column_bytes(m_statement, column));
+        if (text.size() > 40)
+            text = text.left(40) + QStringLiteral("...");
+        return QLatin1Char('\'') + text + QLatin1Char('\'');
+    }
+    }
+}
+
+QString TSqlReader::originTable(int column) const
+{
+    return QString::fromUtf8(sqlite3_column_table_name(m_statement, column));
+}
+
+QString TSqlReader::originColumn(int column) const
+{
+    return QString::fromUtf8(sqlite3_column_origin_name(m_statement, column));
 }

@@ -38,10 +38,21 @@ public:
     bool isNull(int column) const;
     qint64 toInt64(int column) const;
     // The column's value typed for a field: QDate, double, int, QString;
-    // an invalid QVariant for null.
+    // an invalid QVariant for null and for a value that does not fit.
     QVariant value(int column, TFieldType type) const;
     // Reads the column into slot `slot` of a record, typed for a field.
-    void read(int column, TFieldType type, TRecordValues &into, int slot) const;
+    // Returns false, leaving the slot null, when the stored value does not
+    // fit the field: text or a blob in a number, a whole number beyond 32
+    // bits, a number of magnitude 1E15 or more, a blob in a text. A date
+    // that names no day is not such a value: it reads as an empty date.
+    bool read(int column, TFieldType type, TRecordValues &into, int slot) const;
+    // The stored value as a message shows it: quoted text, a number, or
+    // the size of a blob.
+    QString storedText(int column) const;
+    // The table and column a result column was read from, when it is one
+    // (empty for a computed column).
+    QString originTable(int column) const;
+    QString originColumn(int column) const;
 
 private:
     TEngineDatabase &m_db;

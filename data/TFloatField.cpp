@@ -20,9 +20,17 @@ void TFloatField::setAsString(const QString &text)
     }
     checkAssignable();
     const std::optional<double> v = FieldText::parseFloat(text, FormatSettings());
-    if (!v)
+    if (!v || !FieldText::fitsAmount(*v))
         throw EDatabaseError(conversionError(text, "floating point"));
     setValue(*v);
+}
+
+QVariant TFloatField::normalised(const QVariant &value) const
+{
+    const double v = value.toDouble();
+    if (!FieldText::fitsAmount(v))
+        throw EDatabaseError(conversionError(FieldText::formatGeneral(v, FormatSettings()), "floating point"));
+    return v;
 }
 
 bool TFloatField::IsValidChar(QChar c) const

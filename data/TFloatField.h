@@ -3,7 +3,8 @@
 #include "TField.h"
 
 // A double-precision amount. Shown in the general number format; text is
-// read with the number syntax and the user's decimal separator.
+// read with the number syntax and the user's decimal separator. Amounts of
+// magnitude 1E15 or more are refused.
 class TFloatField : public TField
 {
 public:
@@ -14,5 +15,7 @@ public:
     bool IsValidChar(QChar c) const override;
 
 protected:
-    QVariant normalised(const QVariant &value) const override { return value.toDouble(); }
+    // An amount must fit (FieldText::fitsAmount); a larger one is refused
+    // with the field's conversion message.
+    QVariant normalised(const QVariant &value) const override;
 };

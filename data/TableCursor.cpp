@@ -3,6 +3,7 @@
 #include "EDatabaseError.h"
 #include "EngineDatabase.h"
 #include "SqlReader.h"
+#include "StoredDate.h"
 
 #include <QDate>
 #include <QSqlQuery>
@@ -42,19 +43,107 @@ TTableCursor::TTableCursor(TEngineDatabase &db, const TTableDef &table) : m_db(d
     }
     m_selectList = cols.join(QStringLiteral(", "));
     m_from = QStringLiteral(" FROM ") + quoted(table.name);
+    m_byDate = m_columns.at(m_orderColumn).type == TFieldType::Date;
     const QString id = quoted(table.identityColumn());
-    const QString ord = quoted(table.orderColumn);
+    const auto orderBy = [&id](const QString &ord) {
+        OrderSql o;
+        o.ord = ord;
+        o.asc = ord + QStringLiteral(", ") + id;
+        o.desc = ord + QStringLiteral(" DESC, ") + id + QStringLiteral(" DESC");
+        o.after = QStringLiteral("(%1, %2) > (?, ?)").arg(ord, id);
+        o.before = QStringLiteral("(%1, %2) < (?, ?)").arg(ord, id);
+        return o;
+    };
     if (simpleOrder()) {
-        m_orderAsc = id;
-        m_orderDesc = id + QStringLiteral(" DESC");
-        m_keyAfter = id + QStringLiteral(" > ?");
-        m_keyBefore = id + QStringLiteral(" < ?");
+        m_plain.ord = id;
+        m_plain.asc = id;
+        m_plain.desc = id + QStringLiteral(" DESC");
+        m_plain.after = id + QStringLiteral(" > ?");
+        m_plain.before = id + QStringLiteral(" < ?");
     } else {
-        m_orderAsc = ord + QStringLiteral(", ") + id;
-        m_orderDesc = ord + QStringLiteral(" DESC, ") + id + QStringLiteral(" DESC");
-        m_keyAfter = QStringLiteral("(%1, %2) > (?, ?)").arg(ord, id);
-        m_keyBefore = QStringLiteral("(%1, %2) < (?, ?)").arg(ord, id);
+        m_plain = orderBy(quoted(table.orderColumn));
+        m_byDay = orderBy(QStringLiteral("ard_day(%1)").arg(quoted(table.orderColumn)));
     }
+    setFilter(TFilterExpr());
+}
+
+namespace {
+
+// The stretches of stored text in which a value naming a day from `from` to
+// `to` can stand: the program's own forms of those days with anything after
+// them ("2026-12-10 08:30"), a one-digit day in the first and last months
+// ("2026-12-1"), and a one-digit month ("2026-1-5", which sorts after
+// "2026-12-31"). Where a value naming a day in the range stands outside
+// [from, to] as plain text, it stands in one of these. Empty for a span of
+// more years than is worth looking through in parts.
+QList<TEngineDatabase::TTextRange> textRangesFor(const QDate &from, const QDate &to)
+{
+    if (!StoredDate::isStorable(from) || !StoredDate::isStorable(to) || to.year() - from.year() > 2)
+        return {};
+    const auto monthText = [](int y, int m, int digits) {
+        return QStringLiteral("%1-%2-").arg(y, 4, 10, QLatin1Char('0')).arg(m, digits, 10, QLatin1Char('0'));
+    };
+    // Every text that starts with `prefix`: "-" is followed by ".".
+    const auto startingWith = [](const QString &prefix) {
+        QString end = prefix;
+        end.back() = QLatin1Char('.');
+        return TEngineDatabase::TTextRange{prefix, end};
+    };
+    QList<TEngineDatabase::TTextRange> ranges;
+    ranges.append({StoredDate::canonical(from), to.year() < 9999 || to.dayOfYear() < to.daysInYear()
+                                                   ? StoredDate::canonical(to.addDays(1))
+                                                   : QStringLiteral("9999-12-32")});
+    ranges.append(startingWith(monthText(from.year(), from.month(), 2)));
+    if (to.year() != from.year() || to.month() != from.month())
+        ranges.append(startingWith(monthText(to.year(), to.month(), 2)));
+    for (int y = from.year(); y <= to.year(); ++y) {
+        for (int m = 1; m <= 9; ++m) {
+            const QDate first(y, m, 1);
+            if (first.addMonths(1) > from && first <= to)
+                ranges.append(startingWith(monthText(y, m, 1)));
+        }
+    }
+    return ranges;
+}
+
+} // namespace
+
+void TTableCursor::setFilter(const TFilterExpr &filter)
+{
+    m_filter = filter;
+    m_ahead = Ahead();
+    m_countCache = -1;
+    m_noDays = false;
+    m_dateRanges.clear();
+    m_prefilter.clear();
+    m_prefilterParams.clear();
+    if (!m_byDate)
+        return;
+    if (const std::optional<TFilterExpr::DateRange> r = m_filter.dateRange(m_table.orderColumn);
+        r && r->from.isValid() && r->to.isValid()) {
+        if (r->from > r->to) {
+            m_noDays = true;  // nothing passes, in any form
+            return;
+        }
+        m_dateRanges = textRangesFor(r->from, r->to);
+    }
+    // Read by the day, the filter still starts from the index: every record
+    // that can pass stands in one of the stretches of text.
+    QStringList parts;
+    const QString c = quoted(m_table.orderColumn);
+    for (const TEngineDatabase::TTextRange &t : std::as_const(m_dateRanges)) {
+        parts << QStringLiteral("%1 >= ? AND %1 < ?").arg(c);
+        m_prefilterParams << t.from << t.to;
+    }
+    if (!parts.isEmpty())
+        m_prefilter = QLatin1Char('(') + parts.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+}
+
+// Reads the plain column unless the rows this filter can meet hold a date in
+// another form; a walk that goes on is not asked again.
+void TTableCursor::chooseReading()
+{
+    m_readByDay = m_byDate && !m_noDays && m_db.hasOtherDateForms(m_table, m_table.orderColumn, m_dateRanges);
 }
 
 QVariant TTableCursor::orderValue(const TRecordData &r) const
@@ -67,8 +156,14 @@ QVariant TTableCursor::toStored(TFieldType type, const QVariant &v)
     if (!v.isValid() || v.isNull())
         return QVariant();
     switch (type) {
-    case TFieldType::Date:
-        return v.toDate().toString(Qt::ISODate);
+    case TFieldType::Date: {
+        // Only the program's own form is ever written: what it reads back
+        // then orders and filters by the index (hasOtherDateForms).
+        const QDate d = v.toDate();
+        if (!StoredDate::isStorable(d))
+            throw EDatabaseError(QStringLiteral("'%1' is not a valid date").arg(v.toString()));
+        return StoredDate::canonical(d);
+    }
     case TFieldType::Float:
         return v.toDouble();
     case TFieldType::Integer:
@@ -86,7 +181,7 @@ QVariant TTableCursor::fromStored(TFieldType type, const QVariant &v)
         return QVariant();
     switch (type) {
     case TFieldType::Date: {
-        const QDate d = QDate::fromString(v.toString(), Qt::ISODate);
+        const QDate d = StoredDate::day(v.toString());
         return d.isValid() ? QVariant(d) : QVariant();
     }
     case TFieldType::Float:
@@ -100,12 +195,6 @@ QVariant TTableCursor::fromStored(TFieldType type, const QVariant &v)
     return v;
 }
 
-void TTableCursor::setFilter(const TFilterExpr &filter)
-{
-    m_filter = filter;
-    m_ahead = Ahead();
-    m_countCache = -1;
-}
 
 // The position condition comes before the filter: SQLite then starts its
 // index search at the position rather than at the start of the filtered
@@ -116,13 +205,18 @@ QString TTableCursor::where(const QString &condition) const
     if (!condition.isEmpty())
         parts << condition;
     if (!m_filter.isEmpty())
-        parts << m_filter.sql();
+        parts << (m_readByDay ? m_filter.normalizedSql() : m_filter.sql());
+    if (m_readByDay && !m_prefilter.isEmpty())
+        parts << m_prefilter;
     return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QStringLiteral(" AND "));
 }
 
 QVariantList TTableCursor::withFilter(const QVariantList &params) const
 {
-    return params + m_filter.params();
+    QVariantList all = params + m_filter.params();
+    if (m_readByDay)
+        all += m_prefilterParams;
+    return all;
 }
 
 QList<TRecordData> TTableCursor::select(const QString &condition, const QVariantList &params, bool descending,
@@ -147,20 +241,25 @@ QList<TRecordData> TTableCursor::select(const QString &condition, const QVariant
         std::fill(read.begin(), read.end(), true);
     }
     const QString sql = QStringLiteral("SELECT ") + selectList + m_from + where(condition) +
-                        QStringLiteral(" ORDER BY ") + (descending ? m_orderDesc : m_orderAsc) +
+                        QStringLiteral(" ORDER BY ") + (descending ? order().desc : order().asc) +
                         QStringLiteral(" LIMIT ? OFFSET ?");
     TSqlReader q(m_db, sql, withFilter(params) << n << std::max(skip, 0));
     out.reserve(n);
     while (q.next()) {
         TRecordData r;
         r.values.resize(ncols);
-        for (int i = 0, c = 0; i < ncols; ++i) {
-            if (read[i])
-                q.read(c++, m_columns.at(i).type, r.values, i);
-            else
-                r.values.setUnread(i);
-        }
         r.identity = q.toInt64(0);
+        for (int i = 0, c = 0; i < ncols; ++i) {
+            if (!read[i]) {
+                r.values.setUnread(i);
+                continue;
+            }
+            // A value that does not fit its field is never read as null
+            // or cut: the record cannot be read, and the message says where.
+            if (!q.read(c, m_columns.at(i).type, r.values, i))
+                throw EDatabaseError(m_db.badValueMessage(m_table, i, r.identity, q.storedText(c)));
+            ++c;
+        }
         out.append(std::move(r));
         ++m_rowsRead;
     }
@@ -178,11 +277,12 @@ int TTableCursor::countWhere(const QString &condition, const QVariantList &param
 
 QList<TRecordData> TTableCursor::first(int n, int skip)
 {
+    chooseReading();
     QList<TRecordData> rows;
     if (simpleOrder()) {
         rows = select(QString(), {}, false, n, skip);
     } else {
-        const QString ord = quoted(m_table.orderColumn);
+        const QString ord = order().ord;
         rows = select(ord + QStringLiteral(" IS NULL"), {}, false, n, skip);
         if (rows.size() < n) {
             const int nullsSkipped = skip > 0 ? std::min(skip, countWhere(ord + QStringLiteral(" IS NULL"), {})) : 0;
@@ -195,11 +295,12 @@ QList<TRecordData> TTableCursor::first(int n, int skip)
 
 QList<TRecordData> TTableCursor::last(int n)
 {
+    chooseReading();
     QList<TRecordData> rows;
     if (simpleOrder()) {
         rows = select(QString(), {}, true, n, 0);
     } else {
-        const QString ord = quoted(m_table.orderColumn);
+        const QString ord = order().ord;
         rows = select(ord + QStringLiteral(" IS NOT NULL"), {}, true, n, 0);
         if (rows.size() < n)
             rows = select(ord + QStringLiteral(" IS NULL"), {}, true, n - int(rows.size()), 0) + rows;
@@ -220,9 +321,9 @@ bool TTableCursor::continuesWalk(bool forward, const TRecordData &r) const
 QList<TRecordData> TTableCursor::plainAfter(const TRecordData &r, int n, int skip, quint64 wanted)
 {
     QList<TRecordData> rows;
-    const QString ord = quoted(m_table.orderColumn);
+    const QString ord = order().ord;
     if (simpleOrder()) {
-        rows = select(m_keyAfter, {r.identity}, false, n, skip, wanted);
+        rows = select(order().after, {r.identity}, false, n, skip, wanted);
     } else if (r.values.isNull(m_orderColumn)) {
         const QString nullAfter =
             ord + QStringLiteral(" IS NULL AND ") + quoted(m_table.identityColumn()) + QStringLiteral(" > ?");
@@ -232,7 +333,7 @@ QList<TRecordData> TTableCursor::plainAfter(const TRecordData &r, int n, int ski
             rows += select(ord + QStringLiteral(" IS NOT NULL"), {}, false, n - int(rows.size()), skip - skipped, wanted);
         }
     } else {
-        rows = select(m_keyAfter, {orderValue(r), r.identity}, false, n, skip, wanted);
+        rows = select(order().after, {orderValue(r), r.identity}, false, n, skip, wanted);
     }
     numberFrom(rows, r.recNo > 0 ? r.recNo + skip + 1 : 0);
     return rows;
@@ -241,16 +342,16 @@ QList<TRecordData> TTableCursor::plainAfter(const TRecordData &r, int n, int ski
 QList<TRecordData> TTableCursor::plainBefore(const TRecordData &r, int n, int skip, quint64 wanted)
 {
     QList<TRecordData> rows;
-    const QString ord = quoted(m_table.orderColumn);
+    const QString ord = order().ord;
     const QString id = quoted(m_table.identityColumn());
     if (simpleOrder()) {
-        rows = select(m_keyBefore, {r.identity}, true, n, skip, wanted);
+        rows = select(order().before, {r.identity}, true, n, skip, wanted);
     } else if (r.values.isNull(m_orderColumn)) {
         rows = select(ord + QStringLiteral(" IS NULL AND ") + id + QStringLiteral(" < ?"), {r.identity}, true, n, skip, wanted);
     } else {
-        rows = select(m_keyBefore, {orderValue(r), r.identity}, true, n, skip, wanted);
+        rows = select(order().before, {orderValue(r), r.identity}, true, n, skip, wanted);
         if (rows.size() < n) {
-            const int skipped = skip > 0 ? std::min(skip, countWhere(m_keyBefore, {orderValue(r), r.identity})) : 0;
+            const int skipped = skip > 0 ? std::min(skip, countWhere(order().before, {orderValue(r), r.identity})) : 0;
             rows = select(ord + QStringLiteral(" IS NULL"), {}, true, n - int(rows.size()), skip - skipped, wanted) + rows;
         }
     }
@@ -308,6 +409,7 @@ QList<TRecordData> TTableCursor::walk(bool forward, const TRecordData &r, int n)
 
 QList<TRecordData> TTableCursor::after(const TRecordData &r, int n, int skip)
 {
+    chooseReading();
     return skip == 0 ? walk(true, r, n) : plainAfter(r, n, skip);
 }
 
@@ -319,17 +421,19 @@ bool TTableCursor::afterOne(const TRecordData &r, TRecordData &into)
         a.anchor = into.identity;
         return true;
     }
-    return TCursor::afterOne(r, into);
+    return TCursor::afterOne(r, into);  // after() chooses how to read
 }
 
 QList<TRecordData> TTableCursor::before(const TRecordData &r, int n, int skip)
 {
+    chooseReading();
     return skip == 0 ? walk(false, r, n) : plainBefore(r, n, skip);
 }
 
 int TTableCursor::count()
 {
     if (m_countCache < 0 || m_countGeneration != m_db.generation()) {
+        chooseReading();
         // Counting a year costs as much as reading a tenth of it, and the
         // same periods come back: the engine keeps the count while the table
         // is as it was.
@@ -360,17 +464,19 @@ void TTableCursor::complete(TRecordData &r)
 
 int TTableCursor::recordNumber(const TRecordData &r)
 {
-    const QString ord = quoted(m_table.orderColumn);
+    chooseReading();
+    const QString ord = order().ord;
     const QString id = quoted(m_table.identityColumn());
     if (simpleOrder())
-        return countWhere(m_keyBefore, {r.identity}) + 1;
+        return countWhere(order().before, {r.identity}) + 1;
     if (r.values.isNull(m_orderColumn))
         return countWhere(ord + QStringLiteral(" IS NULL AND ") + id + QStringLiteral(" < ?"), {r.identity}) + 1;
-    return countWhere(QStringLiteral("(%1 IS NULL OR %2)").arg(ord, m_keyBefore), {orderValue(r), r.identity}) + 1;
+    return countWhere(QStringLiteral("(%1 IS NULL OR %2)").arg(ord, order().before), {orderValue(r), r.identity}) + 1;
 }
 
 std::optional<TRecordData> TTableCursor::byIdentity(qint64 identity, bool throughFilter)
 {
+    chooseReading();
     const QString cond = quoted(m_table.identityColumn()) + QStringLiteral(" = ?");
     QList<TRecordData> rows;
     if (throughFilter) {
@@ -388,6 +494,7 @@ std::optional<TRecordData> TTableCursor::byIdentity(qint64 identity, bool throug
 
 std::optional<TRecordData> TTableCursor::locate(int column, const QVariant &value, bool prefix)
 {
+    chooseReading();
     const TCursorColumn &c = m_columns.at(column);
     QList<TRecordData> rows;
     if (prefix) {
@@ -406,13 +513,14 @@ std::optional<TRecordData> TTableCursor::locate(int column, const QVariant &valu
 
 QVariant TTableCursor::lookup(int keyColumn, const QVariant &key, int resultColumn)
 {
+    chooseReading();
     if (!key.isValid() || key.isNull())
         return QVariant();
     const TCursorColumn &k = m_columns.at(keyColumn);
     const TCursorColumn &res = m_columns.at(resultColumn);
     TSqlReader q(m_db,
                  QStringLiteral("SELECT ") + quoted(res.name) + m_from + where(quoted(k.name) + QStringLiteral(" = ?")) +
-                     QStringLiteral(" ORDER BY ") + m_orderAsc + QStringLiteral(" LIMIT 1"),
+                     QStringLiteral(" ORDER BY ") + order().asc + QStringLiteral(" LIMIT 1"),
                  withFilter({toStored(k.type, key)}));
     QVariant v;
     if (q.next())

@@ -2,6 +2,7 @@
 
 #include "Cursor.h"
 #include "EngineCatalog.h"
+#include "EngineDatabase.h"
 #include "FilterExpr.h"
 
 #include <optional>
@@ -12,6 +13,12 @@ class TEngineDatabase;
 // reading-order value and identity, so moving one record costs one small
 // indexed read however large the table is. Records whose order value is null
 // come first, as they sort in SQL. A filter restricts every read in SQL.
+//
+// A date order is by the day each stored value names. Where the rows a read
+// can meet hold only the program's own form of a date, that is the stored
+// column's order and its index; where another program stored other forms,
+// reads order, compare and position by ard_day() instead, so every walk
+// still visits each record once and ends (TEngineDatabase::hasOtherDateForms).
 //
 // Walking forward (or backward) record by record reads ahead in growing
 // batches, so a long walk costs about what one plain ordered select does,
@@ -78,6 +85,20 @@ private:
     QVariant orderValue(const TRecordData &r) const;
     bool simpleOrder() const { return m_orderColumn == 0; }
     bool continuesWalk(bool forward, const TRecordData &r) const;
+    void chooseReading();
+
+    // The SQL of the reading order: the order expression, ascending and
+    // descending order, and the conditions "after" and "before" a bound
+    // (order value, identity) pair.
+    struct OrderSql
+    {
+        QString ord;
+        QString asc;
+        QString desc;
+        QString after;
+        QString before;
+    };
+    const OrderSql &order() const { return m_readByDay ? m_byDay : m_plain; }
 
     TEngineDatabase &m_db;
     const TTableDef &m_table;
@@ -85,11 +106,18 @@ private:
     int m_orderColumn = 0;
     QString m_selectList;
     QString m_from;
-    QString m_orderAsc;
-    QString m_orderDesc;
-    QString m_keyAfter;   // condition: (order, identity) after the bound pair
-    QString m_keyBefore;
+    OrderSql m_plain;   // by the stored column
+    OrderSql m_byDay;   // by the day a stored date names (ard_day)
+    bool m_byDate = false;     // the reading order is a date column
+    bool m_readByDay = false;  // reads go through ard_day() now
     TFilterExpr m_filter;
+    // What the filter lets through of the date column: the stretches of text
+    // to look through for other forms (all of it when empty), and the part
+    // of the condition that keeps a read by the day on the index.
+    QList<TEngineDatabase::TTextRange> m_dateRanges;
+    bool m_noDays = false;
+    QString m_prefilter;
+    QVariantList m_prefilterParams;
 
     // Records read ahead beyond the last one handed out, in walking order.
     struct Ahead

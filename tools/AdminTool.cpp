@@ -565,6 +565,43 @@ private:
     QStringList m_restore;
 };
 
+// Lists the stored values of a table that do not fit their fields, and the
+// dates stored in another form than the program's own.
+void storedValueFindings(TEngineDatabase &db, const TTableDef &t, QStringList &unfit, QStringList &dates)
+{
+    const QString table = EngineCatalog::quoted(t.name);
+    const QString identity = EngineCatalog::quoted(t.identityColumn());
+    for (qsizetype i = 0; i < t.columns.size(); ++i) {
+        const TColumnDef &c = t.columns.at(i);
+        const QString column = EngineCatalog::quoted(c.name);
+        if (c.type != TFieldType::Date) {
+            QSqlQuery q = db.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %1")
+                                     .arg(identity, table, TEngineDatabase::unfitCondition(c)));
+            QList<qint64> records;
+            while (q.next())
+                records << q.value(0).toLongLong();
+            q.finish();
+            for (qint64 r : std::as_const(records))
+                unfit << db.firstUnfitValueMessage(t, int(i), r);
+            continue;
+        }
+        QSqlQuery q = db.run(QStringLiteral("SELECT %1, %2, ard_day(%2) FROM %3 WHERE %2 IS NOT NULL AND "
+                                            "ard_day(%2) IS NOT %2 ORDER BY %1")
+                                 .arg(identity, column, table));
+        while (q.next()) {
+            const QVariant stored = q.value(1);
+            const QString text = stored.typeId() == QMetaType::QString
+                                     ? QLatin1Char('\'') + stored.toString() + QLatin1Char('\'')
+                                     : stored.toString();
+            const QString day = q.value(2).toString();
+            dates << QStringLiteral("%1, record %2: the field %3 holds %4, %5")
+                         .arg(t.fileName, q.value(0).toString(), c.name, text,
+                              day.isEmpty() ? QStringLiteral("which names no day: it reads as an empty date")
+                                            : QStringLiteral("which is read as the day %1").arg(day));
+        }
+    }
+}
+
 }  // namespace
 
 void AdminTool::create(const QString &alias, const QString &folder)
@@ -644,7 +681,7 @@ AdminTool::TGenerateResult AdminTool::generate(const QString &alias, const TGene
     return {g.written, timer.elapsed()};
 }
 
-QList<AdminTool::TTableCount> AdminTool::check(const QString &alias)
+AdminTool::TCheckReport AdminTool::check(const QString &alias)
 {
     TEngineDatabase &db = TEngineDatabase::forAlias(alias);
     // A damaged file fails in whichever statement first reads the damage;
@@ -663,19 +700,10 @@ QList<AdminTool::TTableCount> AdminTool::check(const QString &alias)
         try {
             db.checkTable(t);
         } catch (const EDatabaseError &e) {
-            problems << e.message();
-            continue;
+            // Every problem of every table is listed, not only the first.
+            const QStringList found = reading([&db, &t] { return db.schemaProblems(t); });
+            problems << (found.isEmpty() ? QStringList{e.message()} : found);
         }
-        const QStringList present = reading([&db, &t] {
-            QStringList names;
-            QSqlQuery q = db.run(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {t.name});
-            while (q.next())
-                names << q.value(0).toString();
-            return names;
-        });
-        for (const TColumnDef &c : t.columns)
-            if (!present.contains(c.name, Qt::CaseInsensitive))
-                problems << QStringLiteral("Column %1 is missing from table %2").arg(c.name, t.fileName);
     }
     if (!problems.isEmpty())
         throw EDatabaseError(
@@ -692,14 +720,19 @@ QList<AdminTool::TTableCount> AdminTool::check(const QString &alias)
         throw EDatabaseError(QStringLiteral("Integrity check of %1 (alias %2) failed:\n%3")
                                  .arg(db.file(), db.alias(), findings.join(QLatin1Char('\n'))));
 
-    QList<TTableCount> counts;
-    for (const TTableDef &t : EngineCatalog::tables())
-        counts.append({t.fileName, reading([&db, &t] {
-                           QSqlQuery q =
-                               db.run(QStringLiteral("SELECT count(*) FROM %1").arg(EngineCatalog::quoted(t.name)));
-                           return q.next() ? q.value(0).toLongLong() : qint64(0);
-                       })});
-    return counts;
+    TCheckReport report;
+    for (const TTableDef &t : EngineCatalog::tables()) {
+        report.counts.append({t.fileName, reading([&db, &t] {
+                                  QSqlQuery q = db.run(
+                                      QStringLiteral("SELECT count(*) FROM %1").arg(EngineCatalog::quoted(t.name)));
+                                  return q.next() ? q.value(0).toLongLong() : qint64(0);
+                              })});
+        reading([&] {
+            storedValueFindings(db, t, report.unfitValues, report.dateNotes);
+            return 0;
+        });
+    }
+    return report;
 }
 
 AdminTool::TAliasLocation AdminTool::location(const QString &alias)

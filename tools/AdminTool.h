@@ -64,10 +64,23 @@ struct TTableCount
     qint64 rows = 0;
 };
 
+struct TCheckReport
+{
+    QList<TTableCount> counts;  // in catalog order
+    // Every stored value that does not fit its field (text in an amount, a
+    // whole number beyond 32 bits, an amount of 1E15 or more): the program
+    // refuses to read the records that hold them.
+    QStringList unfitValues;
+    // Every stored date in another form than the program's own: the day it
+    // is read as, or that it names none and reads as an empty date.
+    QStringList dateNotes;
+};
+
 // Checks that the alias's database opens, holds every table of the catalog
-// with its columns, and passes SQLite's integrity check; returns the number
-// of records of each table in catalog order. Throws naming what is wrong.
-QList<TTableCount> check(const QString &alias);
+// with columns that can hold its fields, and passes SQLite's integrity
+// check, then looks at every stored value. Throws naming what is wrong with
+// the tables or the file.
+TCheckReport check(const QString &alias);
 
 struct TAliasLocation
 {

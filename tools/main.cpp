@@ -160,10 +160,17 @@ int run(const QCoreApplication &app)
                   << o.types << " expense types) to alias " << alias << " in "
                   << QString::number(double(r.elapsedMs) / 1000.0, 'f', 2) << " s\n";
         } else if (command == QLatin1String("check")) {
-            const QList<AdminTool::TTableCount> counts = AdminTool::check(alias);
-            out() << AdminTool::location(alias).databaseFile << " (alias " << alias << "): ok\n";
-            for (const AdminTool::TTableCount &c : counts)
+            const AdminTool::TCheckReport report = AdminTool::check(alias);
+            out() << AdminTool::location(alias).databaseFile << " (alias " << alias << "): "
+                  << (report.unfitValues.isEmpty() ? "ok" : "values that do not fit their fields") << '\n';
+            for (const AdminTool::TTableCount &c : report.counts)
                 out() << "  " << qSetFieldWidth(14) << Qt::left << c.fileName << qSetFieldWidth(0) << c.rows << '\n';
+            for (const QString &line : report.unfitValues)
+                out() << line << '\n';
+            for (const QString &line : report.dateNotes)
+                out() << line << '\n';
+            if (!report.unfitValues.isEmpty())
+                return ExitFailure;
         } else {
             const AdminTool::TAliasLocation where = AdminTool::location(alias);
             out() << "Folder: " << where.folder << "\nDatabase: " << where.databaseFile << '\n';

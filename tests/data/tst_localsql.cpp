@@ -1,8 +1,10 @@
 #include "EDatabaseError.h"
 #include "EngineCatalog.h"
 #include "LocalSql.h"
+#include "SqlFunctions.h"
 
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -39,6 +41,9 @@ private slots:
     void unterminatedQuote();
     void selectsRows_data();
     void selectsRows();
+    void dialect_data();
+    void dialect();
+    void normalizedReadsDatesByTheirDay();
 
 private:
     QSqlDatabase db() const { return QSqlDatabase::database(kConnection); }
@@ -51,6 +56,7 @@ void tst_LocalSql::init()
     QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
     d.setDatabaseName(QStringLiteral(":memory:"));
     QVERIFY2(d.open(), qPrintable(d.lastError().text()));
+    SqlFunctions::install(*static_cast<sqlite3 *const *>(d.driver()->handle().constData()));
     QSqlQuery q(d);
     for (const QString &s : EngineCatalog::createStatements())
         QVERIFY_SQL(q, exec(s));
@@ -99,15 +105,16 @@ void tst_LocalSql::prepare_data()
     QTest::addColumn<QVariantList>("params");
 
     const QString head = QStringLiteral("select ExpType,Sum(Amount) as Amount From Expenses Where ");
+    const QString preparedHead = QStringLiteral("select ExpType,ard_sum(Amount) as Amount From Expenses Where ");
     const QString tail = QStringLiteral(" Group By ExpType");
     const auto iso = [](const char *s) { return QVariant(QString::fromLatin1(s)); };
 
     QTest::newRow("period range, slash separator")
         << head + QStringLiteral("DocDate >= '03/09/2024' AND DocDate <= '03/15/2024'") + tail
-        << head + QStringLiteral("DocDate >= ? AND DocDate <= ?") + tail
+        << preparedHead + QStringLiteral("DocDate >= ? AND DocDate <= ?") + tail
         << QVariantList{iso("2024-03-09"), iso("2024-03-15")};
     QTest::newRow("single day, dot separator")
-        << head + QStringLiteral("DocDate = '03.09.2024'") + tail << head + QStringLiteral("DocDate = ?") + tail
+        << head + QStringLiteral("DocDate = '03.09.2024'") + tail << preparedHead + QStringLiteral("DocDate = ?") + tail
         << QVariantList{iso("2024-03-09")};
     QTest::newRow("short numbers and year, dash separator")
         << QStringLiteral("DocDate = '3-9-24'") << QStringLiteral("DocDate = ?") << QVariantList{iso("2024-03-09")};
@@ -148,8 +155,11 @@ void tst_LocalSql::prepare_data()
         "select * From AccTrans Where AccID = 5 Order By DocDate",
         "select * From Expenses Where ExpType = 12 Order By DocDate",
     };
+    // Only Sum changes: it becomes the sum that refuses what is not an amount.
     for (const char *s : unchanged)
-        QTest::addRow("no literals: %s", s) << QString::fromLatin1(s) << QString::fromLatin1(s) << QVariantList{};
+        QTest::addRow("no literals: %s", s) << QString::fromLatin1(s)
+                                            << QString::fromLatin1(s).replace(QStringLiteral("Sum("), QStringLiteral("ard_sum("))
+                                            << QVariantList{};
 }
 
 void tst_LocalSql::prepare()
@@ -270,6 +280,65 @@ void tst_LocalSql::selectsRows()
     rows.sort();
     QCOMPARE(got, rows);
     QVERIFY2(db().tables().contains(QStringLiteral("Sales")), "a literal reached the statement");
+}
+
+void tst_LocalSql::dialect_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("normalized");  // empty: nothing to read by the day
+    QTest::addColumn<QStringList>("summed");
+
+    QTest::newRow("balances") << QStringLiteral(
+        "select AccID,( Sum(Increase) - Sum(Decrease) ) as Balance From AccTrans Group by AccID")
+                              << QString() << QStringList{QStringLiteral("Increase"), QStringLiteral("Decrease")};
+    QTest::newRow("period totals") << QStringLiteral(
+        "select ExpType,Sum(Amount) as Amount From Expenses Where DocDate >= '03/09/2024' AND "
+        "DocDate <= '03/15/2024' Group By ExpType")
+                                   << QStringLiteral("select ExpType,ard_sum(Amount) as Amount From Expenses Where "
+                                                     "ard_day(DocDate) >= ? AND ard_day(DocDate) <= ? Group By ExpType")
+                                   << QStringList{QStringLiteral("Amount")};
+    QTest::newRow("history") << QStringLiteral("select * From AccTrans Where AccID = 3 Order By DocDate")
+                             << QStringLiteral("select * From AccTrans Where AccID = 3 Order By ard_day(DocDate)")
+                             << QStringList{};
+    QTest::newRow("a date column only selected stays as stored")
+        << QStringLiteral("select DocDate, sum (Amount) From Expenses") << QString()
+        << QStringList{QStringLiteral("Amount")};
+    QTest::newRow("order list ends at LIMIT")
+        << QStringLiteral("select * From Sales Order By DocDate, Id Limit 3")
+        << QStringLiteral("select * From Sales Order By ard_day(DocDate), Id Limit 3") << QStringList{};
+}
+
+void tst_LocalSql::dialect()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, normalized);
+    QFETCH(QStringList, summed);
+
+    const TLocalSql out = prepared(statement);
+    QCOMPARE(out.normalizedSql, normalized);
+    QCOMPARE(out.summedColumns, summed);
+}
+
+// Dates written by other programs: read by the day they name, a period takes
+// them in, and a value that names no day passes no period.
+void tst_LocalSql::normalizedReadsDatesByTheirDay()
+{
+    QSqlQuery q(db());
+    QVERIFY_SQL(q, exec(QStringLiteral("INSERT INTO Expenses (DocDate, Amount, ExpType) VALUES "
+                                       "('2024-03-15 18:30:00', 2000, 1), ('2024-3-9', 20000, 1), "
+                                       "('2024-03-12T08:00Z', 200000, 2), ('not a day', 2000000, 1), "
+                                       "(20240312, 20000000, 2)")));
+    const TLocalSql prep = prepared(QStringLiteral(
+        "select ExpType,Sum(Amount) as Amount From Expenses Where DocDate >= '03/09/2024' AND DocDate <= "
+        "'03/15/2024' Group By ExpType Order By ExpType"));
+    QVERIFY_SQL(q, prepare(prep.normalizedSql));
+    for (const QVariant &p : prep.params)
+        q.addBindValue(p);
+    QVERIFY_SQL(q, exec());
+    QStringList got;
+    while (q.next())
+        got << q.value(0).toString() + QLatin1Char(',') + q.value(1).toString();
+    QCOMPARE(got, (QStringList{QStringLiteral("1,23010"), QStringLiteral("2,200100")}));
 }
 
 QTEST_GUILESS_MAIN(tst_LocalSql)

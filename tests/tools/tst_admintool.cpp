@@ -153,7 +153,7 @@ void tst_AdminTool::createThenCheck()
     QCOMPARE(AdminTool::location(Alias).databaseFile, QDir(folder()).absoluteFilePath(QStringLiteral("books.db")));
 
     QList<AdminTool::TTableCount> counts;
-    QVERIFY_DB(counts = AdminTool::check(Alias));
+    QVERIFY_DB(counts = AdminTool::check(Alias).counts);
     QCOMPARE(counts.size(), EngineCatalog::tables().size());
     for (qsizetype i = 0; i < counts.size(); ++i) {
         QCOMPARE(counts.at(i).fileName, EngineCatalog::tables().at(i).fileName);
@@ -287,7 +287,7 @@ void tst_AdminTool::sampleFillsCurrentMonth()
     QVERIFY_DB(AdminTool::sample(Alias));
 
     QList<AdminTool::TTableCount> counts;
-    QVERIFY_DB(counts = AdminTool::check(Alias));
+    QVERIFY_DB(counts = AdminTool::check(Alias).counts);
     for (const AdminTool::TTableCount &c : counts)
         QVERIFY2(c.rows > 0, qPrintable(c.fileName));
 
@@ -345,7 +345,7 @@ void tst_AdminTool::fillingRefusesNonEmptyBooks()
         QVERIFY2(error.contains(fileName) && error.contains(QLatin1String("not empty")), qPrintable(error));
 
     qint64 total = 0;
-    for (const AdminTool::TTableCount &c : AdminTool::check(Alias))
+    for (const AdminTool::TTableCount &c : AdminTool::check(Alias).counts)
         total += c.rows;
     QCOMPARE(total, 1);
 }
@@ -386,7 +386,7 @@ void tst_AdminTool::generateMakesBooks()
     QCOMPARE(result.rowsWritten, 4 * rows + accounts + types);
 
     QList<AdminTool::TTableCount> counts;
-    QVERIFY_DB(counts = AdminTool::check(Alias));
+    QVERIFY_DB(counts = AdminTool::check(Alias).counts);
     for (const AdminTool::TTableCount &c : counts) {
         const qint64 expected = c.fileName == QLatin1String("Accounts.db")   ? accounts
                                 : c.fileName == QLatin1String("ExpTypes.db") ? types
@@ -485,7 +485,7 @@ void tst_AdminTool::generateFailureLeavesBooksEmpty()
     QVERIFY2(error.contains(QLatin1String("Sales.DB")) && error.contains(QLatin1String("refused by the test")),
              qPrintable(error));
 
-    for (const AdminTool::TTableCount &c : AdminTool::check(Alias))
+    for (const AdminTool::TTableCount &c : AdminTool::check(Alias).counts)
         QVERIFY2(c.rows == 0, qPrintable(c.fileName));
     QCOMPARE(scalar(QStringLiteral("PRAGMA synchronous")).toInt(), 2);
     QCOMPARE(scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("delete"));
