@@ -6,6 +6,7 @@
 #include "EngineDatabase.h"
 #include "FormatSettings.h"
 #include "MessageDlg.h"
+#include "TDataSet.h"
 #include "frmMainUnit.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ bool Startup::start()
     AppFonts::setUp();
     FormatSettings() = TFormatSettings::fromLocale(QLocale::system());
 
+    TDataSet::setViewErrorReporter(&MessageDlg::ShowErrorLater);
     frmMain = new TfrmMain();
     try {
         DM = new TDM();

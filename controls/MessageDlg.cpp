@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 namespace {
 
@@ -107,6 +108,28 @@ void MessageDlg::ShowError(const QString &message, QWidget *parent)
     box.setAccessibleDescription(box.text());
     centreOnScreen(box);
     box.exec();
+}
+
+namespace {
+
+// Messages waiting to be shown or on the screen now.
+QStringList &pendingErrors()
+{
+    static QStringList pending;
+    return pending;
+}
+
+} // namespace
+
+void MessageDlg::ShowErrorLater(const QString &message)
+{
+    if (pendingErrors().contains(message))
+        return;
+    pendingErrors() << message;
+    QTimer::singleShot(0, qApp, [message] {
+        ShowError(message);
+        pendingErrors().removeOne(message);
+    });
 }
 
 void MessageDlg::ShowApplicationError(const QString &message)

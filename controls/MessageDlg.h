@@ -28,6 +28,11 @@ TModalResult MessageDlg(const QString &message, TMsgDlgType type, int buttons, Q
 // full stop appended when its last character sorts after ".".
 void ShowError(const QString &message, QWidget *parent = nullptr);
 
+// The standard error box for an error met inside an event that no command
+// handles (a window being laid out): shown once the event is over, never
+// inside it, and not twice at once for the same message.
+void ShowErrorLater(const QString &message);
+
 // The box for an error before the program is running: captioned
 // "Application Error", with the error icon and the message as it stands.
 void ShowApplicationError(const QString &message);

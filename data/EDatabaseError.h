@@ -18,3 +18,16 @@ private:
     QString m_message;
     QByteArray m_bytes;
 };
+
+// A change refused because the record is no longer stored as the dataset
+// read it: another program or another copy changed or deleted it meanwhile.
+// Nothing was written.
+class EUpdateConflict : public EDatabaseError
+{
+public:
+    EUpdateConflict(QString message, bool deleted) : EDatabaseError(std::move(message)), m_deleted(deleted) {}
+    bool deleted() const noexcept { return m_deleted; }
+
+private:
+    bool m_deleted;
+};

@@ -8,6 +8,31 @@ bool TRecordValues::isComplete() const
     return true;
 }
 
+bool TRecordValues::sameValue(int i, const TRecordValues &other) const
+{
+    if (i >= size() || i >= other.size())
+        return false;
+    const Slot &a = m_slots[i];
+    const Slot &b = other.m_slots[i];
+    if (a.kind != b.kind)
+        return false;
+    switch (a.kind) {
+    case Null:
+        return true;
+    case Unread:
+        return false;
+    case Double:
+        return a.d == b.d;
+    case Int:
+    case Date:
+        return a.n == b.n;
+    case Text:
+        return QByteArrayView(m_text.constData() + a.n, a.bytes) ==
+               QByteArrayView(other.m_text.constData() + b.n, b.bytes);
+    }
+    return false;
+}
+
 void TRecordValues::resize(int n)
 {
     m_slots.resize(n);

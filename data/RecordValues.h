@@ -25,6 +25,9 @@ public:
     QVariant at(int i) const;
     QVariant value(int i) const { return i >= 0 && i < size() ? at(i) : QVariant(); }
     void set(int i, const QVariant &v);
+    // Whether slot i holds the same value as slot i of `other`, exactly
+    // (an unread value equals nothing).
+    bool sameValue(int i, const TRecordValues &other) const;
 
     void setNull(int i) { m_slots[i].kind = Null; }
     void setUnread(int i) { m_slots[i].kind = Unread; }

@@ -296,6 +296,18 @@ void TDataSet::setBufferCapacity(int capacity)
     if (capacity == m_bufferCapacity)
         return;
     m_bufferCapacity = capacity;
+    // However the window ends (reading more rows can fail), the links must
+    // see it as it is.
+    struct Relink
+    {
+        TDataSet *ds;
+        ~Relink()
+        {
+            for (TDataSource *source : std::as_const(ds->m_dataSources))
+                for (TDataLink *l : source->links())
+                    l->updateRange();
+        }
+    } relink{this};
     if (!Active() || m_buffers.empty())
         return;
     if (int(m_buffers.size()) > capacity) {
@@ -307,22 +319,36 @@ void TDataSet::setBufferCapacity(int capacity)
             --m_active;
         }
     } else if (m_state == TDataSetState::dsBrowse) {
-        const int need = capacity - int(m_buffers.size());
-        for (TRecordData &r : m_cursor->after(m_buffers.back().rec, need))
-            m_buffers.push_back(makeBuffer(std::move(r)));
-        if (int(m_buffers.size()) < capacity) {
-            QList<TRecordData> prior = m_cursor->before(m_buffers.front().rec, capacity - int(m_buffers.size()));
-            m_active += int(prior.size());
-            std::vector<Buffer> front;
-            for (TRecordData &r : prior)
-                front.push_back(makeBuffer(std::move(r)));
-            m_buffers.insert(m_buffers.begin(), std::make_move_iterator(front.begin()),
-                             std::make_move_iterator(front.end()));
+        try {
+            const int need = capacity - int(m_buffers.size());
+            for (TRecordData &r : m_cursor->after(m_buffers.back().rec, need))
+                m_buffers.push_back(makeBuffer(std::move(r)));
+            if (int(m_buffers.size()) < capacity) {
+                QList<TRecordData> prior = m_cursor->before(m_buffers.front().rec, capacity - int(m_buffers.size()));
+                m_active += int(prior.size());
+                std::vector<Buffer> front;
+                for (TRecordData &r : prior)
+                    front.push_back(makeBuffer(std::move(r)));
+                m_buffers.insert(m_buffers.begin(), std::make_move_iterator(front.begin()),
+                                 std::make_move_iterator(front.end()));
+            }
+        } catch (const EDatabaseError &e) {
+            if (!viewErrorReporter())
+                throw;
+            viewErrorReporter()(e.message());
         }
     }
-    for (TDataSource *ds : std::as_const(m_dataSources))
-        for (TDataLink *l : ds->links())
-            l->updateRange();
+}
+
+std::function<void(const QString &)> &TDataSet::viewErrorReporter()
+{
+    static std::function<void(const QString &)> reporter;
+    return reporter;
+}
+
+void TDataSet::setViewErrorReporter(std::function<void(const QString &)> reporter)
+{
+    viewErrorReporter() = std::move(reporter);
 }
 
 void TDataSet::readFirst()
@@ -657,7 +683,18 @@ void TDataSet::Post()
         return;
     UpdateRecord();
     const bool inserting = m_state == TDataSetState::dsInsert;
-    const TRecordData stored = writeRecord(m_buffers[size_t(m_active)].rec, inserting);
+    TRecordData stored;
+    try {
+        stored = writeRecord(m_buffers[size_t(m_active)].rec, inserting ? nullptr : &m_savedBuffer.rec);
+    } catch (const EUpdateConflict &) {
+        // Another user's change wins: the edit ends, and the record shows
+        // as it is stored now.
+        m_state = TDataSetState::dsBrowse;
+        m_modified = false;
+        showStoredAfterConflict(m_savedBuffer.rec);
+        dataEvent(TDataEvent::UpdateState);
+        throw;
+    }
     m_state = TDataSetState::dsBrowse;
     m_modified = false;
     fillWindowNear(stored, m_active);
@@ -696,8 +733,15 @@ void TDataSet::Delete()
         Cancel();
     if (m_buffers.empty())
         throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(Name()));
+    // The record is deleted only as it was read: every column must be known.
+    m_cursor->complete(m_buffers[size_t(m_active)].rec);
     const TRecordData gone = m_buffers[size_t(m_active)].rec;
-    deleteRecord(gone);
+    try {
+        deleteRecord(gone);
+    } catch (const EUpdateConflict &) {
+        showStoredAfterConflict(gone);
+        throw;
+    }
     QList<TRecordData> next = m_cursor->after(gone, 1);
     if (next.isEmpty())
         next = m_cursor->before(gone, 1);
@@ -745,9 +789,22 @@ void TDataSet::abandonNewRecord()
     m_bof = m_eof = m_buffers.empty();
 }
 
-TRecordData TDataSet::writeRecord(const TRecordData &, bool)
+TRecordData TDataSet::writeRecord(const TRecordData &, const TRecordData *)
 {
     readOnlyError();
+}
+
+// Reads the window again around a record whose change was refused, so the
+// controls show what another user stored (or that they deleted it).
+void TDataSet::showStoredAfterConflict(const TRecordData &record)
+{
+    try {
+        fillWindowNear(record, m_active);
+    } catch (const EDatabaseError &) {
+        readFirst();  // the record cannot be read at all: show the start
+    }
+    m_presented = -1;
+    dataEvent(TDataEvent::DataSetChange);
 }
 
 void TDataSet::deleteRecord(const TRecordData &)

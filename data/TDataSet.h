@@ -126,6 +126,14 @@ public:
 
     const QList<TDataSource *> &dataSources() const { return m_dataSources; }
 
+    // Where an error goes that a dataset meets while it only fills its
+    // window for its controls (a grid grown by a resize, in the middle of
+    // laying out a window): no command is running that it could abandon, so
+    // the window keeps what it holds and the error is reported. The program
+    // shows it in its standard error box once the event is over; without a
+    // reporter the error is raised.
+    static void setViewErrorReporter(std::function<void(const QString &)> reporter);
+
     // Records read from the engine since the dataset was opened.
     quint64 RowsRead() const { return m_cursor ? m_cursor->rowsRead() : 0; }
 
@@ -135,9 +143,12 @@ protected:
     // Subclasses give the cursor to read through; it may throw.
     virtual std::unique_ptr<TCursor> openCursor() = 0;
     virtual void closeCursor() {}
-    // Subclasses write a record (insert state) or update it (edit state);
-    // return the record as stored so the dataset can find it again.
-    virtual TRecordData writeRecord(const TRecordData &record, bool inserting);
+    // Subclasses write a record (insert state, `read` null) or update it
+    // (edit state, `read` the record as it was read before the change);
+    // return the record as stored so the dataset can find it again. A
+    // change or deletion of a record that is no longer stored as it was
+    // read raises EUpdateConflict and writes nothing.
+    virtual TRecordData writeRecord(const TRecordData &record, const TRecordData *read);
     virtual void deleteRecord(const TRecordData &record);
     // Re-reads a stored record through the filter, when it still passes.
     virtual std::optional<TRecordData> reread(const TRecordData &record);
@@ -180,6 +191,7 @@ private:
     void resetLookups(Buffer &b) const;
 
     // Window management.
+    static std::function<void(const QString &)> &viewErrorReporter();
     void setBufferCapacity(int capacity);
     void updateBufferCapacity();
     void fillWindowAt(const TRecordData &current, int row);
@@ -188,6 +200,7 @@ private:
     void checkActive() const;
     void startNewRecord(bool append);
     void abandonNewRecord();
+    void showStoredAfterConflict(const TRecordData &record);
 
     std::unique_ptr<TCursor> m_cursor;
     TDataSetState m_state = TDataSetState::dsInactive;

@@ -66,13 +66,13 @@ void TTable::setFiltered(bool filtered)
     }
 }
 
-TRecordData TTable::writeRecord(const TRecordData &record, bool inserting)
+TRecordData TTable::writeRecord(const TRecordData &record, const TRecordData *read)
 {
     qint64 identity = record.identity;
-    if (inserting)
+    if (!read)
         identity = m_tableCursor->insert(record.values);
     else
-        m_tableCursor->update(identity, record.values);
+        m_tableCursor->update(identity, record.values, read->values);
     std::optional<TRecordData> stored = m_tableCursor->byIdentity(identity, false);
     if (!stored)
         throw EDatabaseError(QStringLiteral("%1: the record could not be read back after it was stored").arg(Name()));
@@ -81,7 +81,7 @@ TRecordData TTable::writeRecord(const TRecordData &record, bool inserting)
 
 void TTable::deleteRecord(const TRecordData &record)
 {
-    m_tableCursor->remove(record.identity);
+    m_tableCursor->remove(record.identity, record.values);
 }
 
 std::optional<TRecordData> TTable::reread(const TRecordData &record)

@@ -34,7 +34,7 @@ public:
 protected:
     std::unique_ptr<TCursor> openCursor() override;
     void closeCursor() override { m_tableCursor = nullptr; }
-    TRecordData writeRecord(const TRecordData &record, bool inserting) override;
+    TRecordData writeRecord(const TRecordData &record, const TRecordData *read) override;
     void deleteRecord(const TRecordData &record) override;
     std::optional<TRecordData> reread(const TRecordData &record) override;
     std::optional<TRecordData> locateRecord(int column, const QVariant &value, bool prefix) override;

@@ -546,36 +546,83 @@ qint64 TTableCursor::insert(const TRecordValues &values)
     return id;
 }
 
-void TTableCursor::update(qint64 identity, const TRecordValues &values)
+namespace {
+
+// Runs a change in a transaction of its own that takes the write lock first,
+// so that nobody writes between the check of the stored record and the
+// change; inside the caller's transaction (a transfer) it runs in that one.
+template <typename Change>
+void underWriteLock(TEngineDatabase &db, Change change)
 {
-    if (!values.isComplete()) {
-        // A change stores every column; never let an unread one become null.
-        TRecordData r{values, identity, 0};
-        complete(r);
-        update(identity, r.values);
+    if (db.inTransaction()) {
+        change();
         return;
     }
-    QStringList sets;
-    QVariantList params;
-    for (qsizetype i = 1; i < m_columns.size(); ++i) {
-        sets << quoted(m_columns.at(i).name) + QStringLiteral(" = ?");
-        params << toStored(m_columns.at(i).type, values.value(i));
+    db.startTransaction();
+    try {
+        change();
+        db.commit();
+    } catch (...) {
+        db.rollback();
+        throw;
     }
-    params << identity;
-    QSqlQuery &q = m_db.write(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                                  .arg(quoted(m_table.name), sets.join(QStringLiteral(", ")),
-                                       quoted(m_table.identityColumn())),
-                              params);
-    const int affected = q.numRowsAffected();
-    q.finish();
-    if (affected == 0)
-        throw EDatabaseError(QStringLiteral("Record has been deleted by another user"));
 }
 
-void TTableCursor::remove(qint64 identity)
+} // namespace
+
+// Raises EUpdateConflict unless the record is stored as it was read.
+void TTableCursor::checkUnchanged(qint64 identity, const TRecordValues &read, bool deleting)
 {
-    QSqlQuery &q = m_db.write(
-        QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(m_table.name), quoted(m_table.identityColumn())),
-        {identity});
-    q.finish();
+    const std::optional<TRecordData> stored = byIdentity(identity, false);
+    if (!stored)
+        throw EUpdateConflict(deleting ? QStringLiteral("Another user has already deleted this record")
+                                       : QStringLiteral("Another user has deleted this record: your change was not stored"),
+                              true);
+    for (int i = 0; i < int(m_columns.size()); ++i)
+        if (!stored->values.sameValue(i, read))
+            throw EUpdateConflict(
+                deleting ? QStringLiteral("Another user has changed this record since it was read: it was not deleted, "
+                                          "and it now shows their change")
+                         : QStringLiteral("Another user has changed this record since it was read: your change was not "
+                                          "stored, and the record now shows their change"),
+                false);
+}
+
+void TTableCursor::update(qint64 identity, const TRecordValues &values, const TRecordValues &read)
+{
+    Q_ASSERT(read.isComplete());
+    QStringList sets;
+    QVariantList params;
+    TRecordValues complete = values;
+    for (qsizetype i = 1; i < m_columns.size(); ++i) {
+        // A value left unread is the value read (Edit reads every column).
+        if (complete.isUnread(int(i)))
+            complete.set(int(i), read.at(int(i)));
+        if (complete.sameValue(int(i), read))
+            continue;
+        sets << quoted(m_columns.at(i).name) + QStringLiteral(" = ?");
+        params << toStored(m_columns.at(i).type, complete.value(int(i)));
+    }
+    params << identity;
+    underWriteLock(m_db, [&] {
+        checkUnchanged(identity, read, false);
+        if (sets.isEmpty())
+            return;
+        QSqlQuery &q = m_db.write(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                      .arg(quoted(m_table.name), sets.join(QStringLiteral(", ")),
+                                           quoted(m_table.identityColumn())),
+                                  params);
+        q.finish();
+    });
+}
+
+void TTableCursor::remove(qint64 identity, const TRecordValues &read)
+{
+    underWriteLock(m_db, [&] {
+        checkUnchanged(identity, read, true);
+        QSqlQuery &q = m_db.write(
+            QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(m_table.name), quoted(m_table.identityColumn())),
+            {identity});
+        q.finish();
+    });
 }

@@ -61,8 +61,13 @@ public:
     // Writes. values are in column order; the identity column is ignored.
     // insert returns the identity the engine assigned.
     qint64 insert(const TRecordValues &values);
-    void update(qint64 identity, const TRecordValues &values);
-    void remove(qint64 identity);
+    // A change or a deletion is made only if the record is still stored as
+    // it was read (`read`, every column known): another program or copy may
+    // have changed or deleted it meanwhile, and its change must not be lost.
+    // Otherwise nothing is written and EUpdateConflict is raised. A change
+    // writes the columns whose values differ from what was read.
+    void update(qint64 identity, const TRecordValues &values, const TRecordValues &read);
+    void remove(qint64 identity, const TRecordValues &read);
 
     int identityColumn() const { return 0; }
 
@@ -86,6 +91,7 @@ private:
     bool simpleOrder() const { return m_orderColumn == 0; }
     bool continuesWalk(bool forward, const TRecordData &r) const;
     void chooseReading();
+    void checkUnchanged(qint64 identity, const TRecordValues &read, bool deleting);
 
     // The SQL of the reading order: the order expression, ascending and
     // descending order, and the conditions "after" and "before" a bound

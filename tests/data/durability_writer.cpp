@@ -9,6 +9,14 @@
 //     prints "E <serial>" or "T <serial>" and flushes: a printed line is the
 //     promise that the record is stored.
 //
+//   durability_writer count <rounds>
+//     Adds 1 to the Total of the sale with invoice number 1, <rounds> times,
+//     each time reading the sale afresh, changing it and posting it, as a
+//     user at another desk would. A post refused because somebody else
+//     changed the sale meanwhile is counted and tried again. Prints
+//     "<stored> <refused>" at the end: how many posts were stored and how
+//     many were refused.
+//
 //   durability_writer lock
 //     Holds an exclusive lock on the books, as another program would: prints
 //     "locked" once it has it and lets go when its standard input closes.
@@ -84,6 +92,27 @@ void postTransfer(TDM &dm, qint64 serial)
     }
 }
 
+int countUp(int rounds)
+{
+    TDM dm;
+    int stored = 0;
+    int refused = 0;
+    while (stored < rounds) {
+        if (!dm.SalesTable->Locate(QStringLiteral("Id"), 1))
+            throw EDatabaseError(QStringLiteral("no sale with invoice number 1"));
+        dm.SalesTable->Edit();
+        dm.SalesTableTotal->setAsFloat(dm.SalesTableTotal->AsFloat() + 1);
+        try {
+            dm.SalesTable->Post();
+            ++stored;
+        } catch (const EUpdateConflict &) {
+            ++refused;
+        }
+    }
+    std::printf("%d %d\n", stored, refused);
+    return 0;
+}
+
 int holdLock()
 {
     TEngineDatabase &db = TEngineDatabase::forAlias(QString::fromLatin1(TDM::DatabaseAlias));
@@ -109,10 +138,12 @@ int main(int argc, char **argv)
             postForever(args.at(2).toLongLong());
         if (args.size() == 2 && args.at(1) == QLatin1String("lock"))
             return holdLock();
+        if (args.size() == 3 && args.at(1) == QLatin1String("count"))
+            return countUp(args.at(2).toInt());
     } catch (const EDatabaseError &e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 2;
     }
-    std::fprintf(stderr, "usage: durability_writer post <first serial> | lock\n");
+    std::fprintf(stderr, "usage: durability_writer post <first serial> | count <rounds> | lock\n");
     return 1;
 }

@@ -1,4 +1,5 @@
 #include "Clock.h"
+#include "EngineConfig.h"
 #include "FormatSettings.h"
 #include "TDataLink.h"
 #include "TDataSource.h"
@@ -87,6 +88,90 @@ private Q_SLOTS:
         m_owner.reset();
         m_alias.reset();
         Clock::setTodaySource({});
+    }
+
+    // Another copy of the program, on a connection of its own, changes or
+    // deletes the record this one has read: this one's change or deletion
+    // is refused, nothing of it is stored, and the record is read again.
+    void anotherCopysChangeIsNeverLost_data()
+    {
+        QTest::addColumn<QString>("theirs");  // "change" or "delete"
+        QTest::addColumn<QString>("mine");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("change after their change")
+            << "change" << "change"
+            << "Another user has changed this record since it was read: your change was not stored, and the record "
+               "now shows their change";
+        QTest::newRow("change after their deletion")
+            << "delete" << "change" << "Another user has deleted this record: your change was not stored";
+        QTest::newRow("deletion after their change")
+            << "change" << "delete"
+            << "Another user has changed this record since it was read: it was not deleted, and it now shows their "
+               "change";
+        QTest::newRow("deletion after their deletion") << "delete" << "delete"
+                                                       << "Another user has already deleted this record";
+    }
+    void anotherCopysChangeIsNeverLost()
+    {
+        QFETCH(QString, theirs);
+        QFETCH(QString, mine);
+        QFETCH(QString, message);
+        fillTen();
+        EngineConfig::setAlias(QStringLiteral("ARD2"), m_alias->folder());
+        TTable *other = journal(m_owner.get(), QStringLiteral("Expenses.db"), QStringLiteral("OtherExpenses"));
+        other->setDatabaseName(QStringLiteral("ARD2"));
+        QVERIFY_DB(m_expenses->Open());
+        QVERIFY_DB(other->Open());
+        QVERIFY(m_expenses->Locate(QStringLiteral("Remarks"), QStringLiteral("e3")));
+        QVERIFY(other->Locate(QStringLiteral("Remarks"), QStringLiteral("e3")));
+        if (mine == QLatin1String("change")) {
+            QVERIFY_DB(m_expenses->Edit());
+            QVERIFY_DB(m_expenses->FieldByName(QStringLiteral("Remarks"))->setAsString(QStringLiteral("mine")));
+        }
+        if (theirs == QLatin1String("change")) {
+            QVERIFY_DB(other->Edit());
+            QVERIFY_DB(other->FieldByName(QStringLiteral("Amount"))->setAsFloat(999));
+            QVERIFY_DB(other->Post());
+        } else {
+            QVERIFY_DB(other->Delete());
+        }
+        QVERIFY_DB_ERROR(mine == QLatin1String("change") ? m_expenses->Post() : m_expenses->Delete(), message);
+
+        QCOMPARE(m_expenses->State(), TDataSetState::dsBrowse);
+        if (theirs == QLatin1String("change")) {
+            QCOMPARE(m_alias->scalar(QStringLiteral("SELECT Remarks || ' ' || Amount FROM Expenses WHERE Remarks = 'e3'")),
+                     QVariant(QStringLiteral("e3 999.0")));
+            QCOMPARE(current(), QStringLiteral("e3"));
+            QCOMPARE(m_expenses->FieldByName(QStringLiteral("Amount"))->AsFloat(), 999.0);
+        } else {
+            QCOMPARE(m_alias->scalar(QStringLiteral("SELECT count(*) FROM Expenses WHERE Remarks IN ('e3', 'mine')")),
+                     QVariant(0));
+            QCOMPARE(current(), QStringLiteral("e4"));  // the record after the one deleted
+        }
+        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT count(*) FROM Expenses")), QVariant(theirs == QLatin1String("change") ? 10 : 9));
+    }
+
+    // Posting a change writes only what changed, after checking the rest:
+    // another copy's change to another record does not stand in the way.
+    void changeOfAnotherRecordIsNoConflict()
+    {
+        fillTen();
+        EngineConfig::setAlias(QStringLiteral("ARD2"), m_alias->folder());
+        TTable *other = journal(m_owner.get(), QStringLiteral("Expenses.db"), QStringLiteral("OtherExpenses"));
+        other->setDatabaseName(QStringLiteral("ARD2"));
+        QVERIFY_DB(m_expenses->Open());
+        QVERIFY_DB(other->Open());
+        QVERIFY(m_expenses->Locate(QStringLiteral("Remarks"), QStringLiteral("e3")));
+        QVERIFY(other->Locate(QStringLiteral("Remarks"), QStringLiteral("e4")));
+        QVERIFY_DB(m_expenses->Edit());
+        QVERIFY_DB(m_expenses->FieldByName(QStringLiteral("Remarks"))->setAsString(QStringLiteral("mine")));
+        QVERIFY_DB(other->Edit());
+        QVERIFY_DB(other->FieldByName(QStringLiteral("Remarks"))->setAsString(QStringLiteral("theirs")));
+        QVERIFY_DB(other->Post());
+        QVERIFY_DB(m_expenses->Post());
+        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT group_concat(Remarks) FROM (SELECT Remarks FROM Expenses "
+                                                "WHERE Remarks IN ('mine', 'theirs') ORDER BY Remarks)")),
+                 QVariant(QStringLiteral("mine,theirs")));
     }
 
     void readingOrderPutsUndatedFirstAndKeepsStoredOrderWithinADay()
