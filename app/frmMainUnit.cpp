@@ -6,6 +6,7 @@
 #include "Clock.h"
 #include "DMUnit.h"
 #include "EDatabaseError.h"
+#include "EngineDatabase.h"
 #include "FieldText.h"
 #include "FormatSettings.h"
 #include "MessageDlg.h"
@@ -183,6 +184,50 @@ void TfrmMain::FormCreate()
 {
     ui->cboDateF->setDate(Clock::today());
     ui->cboDateT->setDate(Clock::today());
+    m_shownPeriod = shownPeriod();
+}
+
+TfrmMain::ShownPeriod TfrmMain::shownPeriod() const
+{
+    QObject *checked = nullptr;
+    for (QRadioButton *b : {ui->optToday, ui->optYesterday, ui->optWeek, ui->optMonth, ui->optYear,
+                            ui->optCustomeDate})
+        if (b->isChecked())
+            checked = b;
+    return {checked, ui->cboDateF->Date(), ui->cboDateT->Date(), PeriodFilter, PeriodWhere};
+}
+
+// Puts back the period shown before a refused change. The books may still
+// refuse to be read: what they refuse now is what the error being shown
+// already says, and each list keeps what it holds.
+void TfrmMain::restorePeriod(const ShownPeriod &period)
+{
+    m_restoringPeriod = true;
+    if (auto *b = qobject_cast<QRadioButton *>(period.button))
+        b->setChecked(true);
+    ui->cboDateF->setDate(period.from);
+    ui->cboDateT->setDate(period.to);
+    m_restoringPeriod = false;
+    updateRadioTabStops();
+    if (period.filter == PeriodFilter)
+        return;
+    PeriodFilter = period.filter;
+    PeriodWhere = period.where;
+    try {
+        for (TTable *t : {DM->AccTransTable, DM->SalesTable, DM->ExpensesTable, DM->PurchasesTable}) {
+            t->setFilter(PeriodFilter);
+            t->setFiltered(!PeriodFilter.isEmpty());
+        }
+        if (!DM->AccBalancesQuery->Active())
+            DM->AccBalancesQuery->Open();
+        DM->ExpTotalsQuery->Close();
+        DM->ExpTotalsQuery->setSQL(QStringLiteral("select ExpType,Sum(Amount) as Amount From Expenses Where ") +
+                                   (PeriodWhere.isEmpty() ? QStringLiteral("1 <> 2") : PeriodWhere) +
+                                   QStringLiteral(" Group By ExpType"));
+        DM->ExpTotalsQuery->Open();
+    } catch (const EDatabaseError &) {
+        DM->ExpTotalsQuery->Close();
+    }
 }
 
 void TfrmMain::showEvent(QShowEvent *e)
@@ -240,6 +285,8 @@ void TfrmMain::changeEvent(QEvent *e)
 
 void TfrmMain::optTodayClick(QObject *Sender)
 {
+    if (m_restoringPeriod)
+        return;
     const QDate today = Clock::today();
     QDate d1, d2;
     if (Sender == ui->optToday) {
@@ -263,8 +310,13 @@ void TfrmMain::optTodayClick(QObject *Sender)
         d2 = ui->cboDateT->Date();
     } else if (Sender == ui->cboDateF || Sender == ui->cboDateT) {
         // Choosing Custom runs this handler once for it, when it was not the
-        // selected period already; this run then goes on with the same range.
+        // selected period already; this run then goes on with the same range,
+        // unless the books refused that run and it put the period back.
+        const ShownPeriod before = m_shownPeriod;
         ui->optCustomeDate->setChecked(true);
+        if (!ui->optCustomeDate->isChecked())
+            return;
+        m_shownPeriod = before;
         d1 = ui->cboDateF->Date();
         d2 = ui->cboDateT->Date();
     } else {
@@ -284,14 +336,25 @@ void TfrmMain::optTodayClick(QObject *Sender)
                       QStringLiteral("' AND DocDate <= '") + FieldText::formatDate(d2, us, fs) + QLatin1Char('\'');
     }
 
-    const QList<TTable *> journals{DM->AccTransTable, DM->SalesTable, DM->ExpensesTable, DM->PurchasesTable};
-    for (TTable *t : journals)
-        t->setFiltered(false);
-    for (TTable *t : journals)
-        t->setFilter(PeriodFilter);
-    for (TTable *t : journals)
-        t->setFiltered(true);
-    RefreshSummary();
+    // The books are asked first whether they can be read at all: when
+    // another program holds them locked, nothing has changed yet but the
+    // button or picker the user moved, and that is put back.
+    const ShownPeriod before = m_shownPeriod;
+    try {
+        TEngineDatabase::forAlias(QString::fromLatin1(TDM::DatabaseAlias)).checkReadable();
+        const QList<TTable *> journals{DM->AccTransTable, DM->SalesTable, DM->ExpensesTable, DM->PurchasesTable};
+        for (TTable *t : journals)
+            t->setFiltered(false);
+        for (TTable *t : journals)
+            t->setFilter(PeriodFilter);
+        for (TTable *t : journals)
+            t->setFiltered(true);
+        RefreshSummary();
+    } catch (const EDatabaseError &) {
+        restorePeriod(before);
+        throw;
+    }
+    m_shownPeriod = shownPeriod();
 }
 
 void TfrmMain::RefreshSummary()
@@ -308,13 +371,9 @@ void TfrmMain::RefreshSummary()
     // that order, as the figures shown depend on it.
     auto walk = [](TTable *table, TField *amount) {
         double sum = 0;
-        int count = 0;
-        try {
-            count = table->RecordCount();
-        } catch (const EDatabaseError &) {
-            count = 0;  // a table that cannot be counted counts as empty
-        }
-        if (count > 0) {
+        // A count the books refuse is an error like any other: counting the
+        // table as empty would show a total that leaves its records out.
+        if (table->RecordCount() > 0) {
             table->DisableControls();
             try {
                 table->First();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDate>
 #include <QMainWindow>
 
 namespace Ui {
@@ -94,6 +95,24 @@ private:
 
     QString PeriodFilter;
     QString PeriodWhere;
+
+    // What the screen shows of the chosen period, so that a period change
+    // the books refuse (another program holds them locked) can be undone
+    // whole: the radio buttons, pickers, figures and lists then all still
+    // show the period before it.
+    struct ShownPeriod
+    {
+        QObject *button = nullptr;
+        QDate from;
+        QDate to;
+        QString filter;
+        QString where;
+    };
+    ShownPeriod shownPeriod() const;
+    void restorePeriod(const ShownPeriod &period);
+    ShownPeriod m_shownPeriod;
+    bool m_restoringPeriod = false;
+
     bool m_shown = false;
     bool m_showHandled = false;
     bool m_deleting = false;  // the Delete command recomputes the Summary itself

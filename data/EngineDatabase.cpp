@@ -280,6 +280,12 @@ void TEngineDatabase::checkWritable() const
                                  .arg(m_file, QStringLiteral("The database cannot be written: it or its folder is read-only")));
 }
 
+void TEngineDatabase::checkReadable()
+{
+    TSqlReader q(*this, QStringLiteral("SELECT count(*) FROM sqlite_master"), {});
+    q.next();
+}
+
 QSqlQuery &TEngineDatabase::prepared(const QString &sql)
 {
     auto it = m_prepared.find(sql);

@@ -60,6 +60,10 @@ public:
     // folder cannot take the rollback journal.
     void checkWritable() const;
 
+    // Throws the engine's error when the books cannot be read now (another
+    // program holds them locked past the busy wait).
+    void checkReadable();
+
     // A prepared statement for this text, kept for reuse. The caller binds
     // every value, runs it through exec() and finishes it after reading.
     QSqlQuery &prepared(const QString &sql);

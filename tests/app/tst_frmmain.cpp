@@ -309,8 +309,12 @@ private Q_SLOTS:
     }
 
     // A short date format that spells the month cannot be read back.
+    // A period the filter cannot read is refused, and the screen keeps
+    // showing the period before it: buttons, texts, lists and figures.
     void unreadableDateFormatStopsTheRun()
     {
+        sale(QStringLiteral("2024-03-01"), 1500);
+        sale(QStringLiteral("2024-03-13"), 7);
         startWithToday(QDate(2024, 3, 13));
         FormatSettings().ShortDateFormat = QStringLiteral("dd mmm yyyy");
         const QString before = ui()->lblSales->text();
@@ -318,9 +322,50 @@ private Q_SLOTS:
         ui()->optToday->click();
         QCOMPARE(answer.title(), QStringLiteral("Ardentry"));
         QCOMPARE(answer.text(), QStringLiteral("'13 Mar 2024' is not a valid date."));
-        QCOMPARE(frmMain->periodFilter(), QStringLiteral("DocDate = '13 Mar 2024'"));
-        QVERIFY(!DM->SalesTable->Filtered());
+        QVERIFY(ui()->optMonth->isChecked());
+        QVERIFY(!ui()->optToday->isChecked());
+        QCOMPARE(frmMain->periodFilter(), QStringLiteral("DocDate >= '3/1/24' AND DocDate <= '3/31/24'"));
+        QVERIFY(DM->SalesTable->Filtered());
+        QCOMPARE(DM->SalesTable->RecordCount(), 2);
         QCOMPARE(ui()->lblSales->text(), before);
+    }
+
+    // Another program holds the books locked while a period or a picker is
+    // changed: the change is refused with the engine's message, and every
+    // part of the screen still shows the month it showed.
+    void lockedBooksRefuseAPeriodChangeWhole_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("Current Year") << "year";
+        QTest::newRow("the From picker") << "picker";
+    }
+    void lockedBooksRefuseAPeriodChangeWhole()
+    {
+        QFETCH(QString, change);
+        sale(QStringLiteral("2024-03-01"), 1500);
+        sale(QStringLiteral("2024-01-13"), 7);
+        startWithToday(QDate(2024, 3, 13));
+        QCOMPARE(ui()->lblSales->text(), QStringLiteral("1500"));
+        m_alias->exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        ModalAnswer answer(QStringLiteral("Return"));
+        if (change == QLatin1String("year")) {
+            QTest::mouseClick(ui()->optYear, Qt::LeftButton);
+        } else {
+            ui()->cboDateF->setFocus();
+            QTest::keyClick(ui()->cboDateF, Qt::Key_Down);
+        }
+        QTRY_COMPARE(answer.count(), 1);
+        QCOMPARE(answer.text(), QStringLiteral("The database is locked by another program; try again later."));
+        m_alias->exec(QStringLiteral("ROLLBACK"));
+        QVERIFY(ui()->optMonth->isChecked());
+        QVERIFY(!ui()->optYear->isChecked() && !ui()->optCustomeDate->isChecked());
+        QCOMPARE(ui()->cboDateF->Date(), QDate(2024, 3, 13));
+        QCOMPARE(frmMain->periodFilter(), QStringLiteral("DocDate >= '3/1/24' AND DocDate <= '3/31/24'"));
+        QCOMPARE(DM->SalesTable->RecordCount(), 1);
+        QCOMPARE(ui()->lblSales->text(), QStringLiteral("1500"));
+        // Once the books are free, the same change goes through.
+        QTest::mouseClick(ui()->optYear, Qt::LeftButton);
+        QCOMPARE(ui()->lblSales->text(), QStringLiteral("1507"));
     }
 
     void startUpFailuresEndWithExitCode1_data()
