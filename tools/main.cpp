@@ -169,6 +169,7 @@ int run(const QCoreApplication &app)
                 out() << line << '\n';
             for (const QString &line : report.dateNotes)
                 out() << line << '\n';
+            out().flush();
             if (!report.unfitValues.isEmpty())
                 return ExitFailure;
         } else {

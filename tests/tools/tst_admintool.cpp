@@ -108,6 +108,7 @@ private slots:
     void createRefusesExistingBooks();
     void checkNamesTheDamage_data();
     void checkNamesTheDamage();
+    void checkListsEveryStoredValueThatDoesNotFit();
     void sampleFillsCurrentMonth_data();
     void sampleFillsCurrentMonth();
     void fillingRefusesNonEmptyBooks_data();
@@ -185,6 +186,43 @@ void tst_AdminTool::createRefusesExistingBooks()
     QCOMPARE(AdminTool::location(Alias).folder, QDir(folder()).absolutePath());
     QCOMPARE(EngineConfig::hasAlias(secondAlias), secondAlias == Alias);
     QCOMPARE(contentHash(Alias), before);
+}
+
+// Values written by other programs: every one that does not fit its field
+// is listed with its table, record and field, and the command fails; dates in
+// other forms are listed with the day they are read as.
+void tst_AdminTool::checkListsEveryStoredValueThatDoesNotFit()
+{
+    QVERIFY_DB(AdminTool::create(Alias, folder()));
+    for (const char *sql :
+         {"INSERT INTO Expenses (Id, DocDate, Amount) VALUES (3, '2024-03-01', 'abc'), (4, '2024-3-2', 5), (5, 'soon', 6)",
+          "INSERT INTO AccTrans (Id, AccID, Increase) VALUES (7, 4294967297, 1), (8, 1, 1e308)",
+          "INSERT INTO Sales (Id, Total, Remarks) VALUES (12, 1, x'00ff')"}) {
+        const QString error = execOnFile(databaseFile(), QString::fromLatin1(sql));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    AdminTool::TCheckReport report;
+    QVERIFY_DB(report = AdminTool::check(Alias));
+    QCOMPARE(report.unfitValues,
+             (QStringList{
+                 QStringLiteral("AccTrans.db, record 8: the field Increase holds 1E308, which is not an amount the program "
+                                "accepts (amounts stay below 1E15)"),
+                 QStringLiteral("AccTrans.db, record 7: the field AccID holds 4294967297, which is not a whole number of 32 bits"),
+                 QStringLiteral("Expenses.db, record 3: the field Amount holds 'abc', which is not a number"),
+                 QStringLiteral("Sales.DB, invoice 12: the field Remarks holds a binary value of 2 bytes, which is not text")}));
+    QCOMPARE(report.dateNotes,
+             (QStringList{QStringLiteral("Expenses.db, record 4: the field DocDate holds '2024-3-2', which is read as the "
+                                         "day 2024-03-02"),
+                          QStringLiteral("Expenses.db, record 5: the field DocDate holds 'soon', which names no day: it "
+                                         "reads as an empty date")}));
+
+    QProcess tool;
+    tool.start(QString::fromUtf8(ARDENTRY_DB_EXE), {QStringLiteral("check"), QStringLiteral("--alias"), Alias});
+    QVERIFY2(tool.waitForFinished(60000), qPrintable(tool.errorString()));
+    QCOMPARE(tool.exitCode(), 1);
+    const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput());
+    for (const QString &line : report.unfitValues + report.dateNotes)
+        QVERIFY2(out.contains(line), qPrintable(out));
 }
 
 void tst_AdminTool::checkNamesTheDamage_data()
