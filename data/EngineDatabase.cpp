@@ -4,6 +4,7 @@
 #include "EngineConfig.h"
 #include "SqlFunctions.h"
 #include "SqlReader.h"
+#include "StoredDate.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -542,6 +543,43 @@ bool TEngineDatabase::hasOtherDateForms(const TTableDef &table, const QString &c
         m_dateForms.clear();
     m_dateForms.insert(key, {other, stamp});
     return other;
+}
+
+// The stretches of stored text in which a value naming a day from `from` to
+// `to` can stand: the program's own forms of those days with anything after
+// them ("2026-12-10 08:30"), a one-digit day in the first and last months
+// ("2026-12-1"), and a one-digit month ("2026-1-5", which sorts after
+// "2026-12-31"). Where a value naming a day in the range stands outside
+// [from, to] as plain text, it stands in one of these. Empty for a span of
+// more years than is worth looking through in parts.
+QList<TEngineDatabase::TTextRange> TEngineDatabase::textRangesFor(const QDate &from, const QDate &to)
+{
+    if (!StoredDate::isStorable(from) || !StoredDate::isStorable(to) || to.year() - from.year() > 2)
+        return {};
+    const auto monthText = [](int y, int m, int digits) {
+        return QStringLiteral("%1-%2-").arg(y, 4, 10, QLatin1Char('0')).arg(m, digits, 10, QLatin1Char('0'));
+    };
+    // Every text that starts with `prefix`: "-" is followed by ".".
+    const auto startingWith = [](const QString &prefix) {
+        QString end = prefix;
+        end.back() = QLatin1Char('.');
+        return TEngineDatabase::TTextRange{prefix, end};
+    };
+    QList<TEngineDatabase::TTextRange> ranges;
+    ranges.append({StoredDate::canonical(from), to.year() < 9999 || to.dayOfYear() < to.daysInYear()
+                                                   ? StoredDate::canonical(to.addDays(1))
+                                                   : QStringLiteral("9999-12-32")});
+    ranges.append(startingWith(monthText(from.year(), from.month(), 2)));
+    if (to.year() != from.year() || to.month() != from.month())
+        ranges.append(startingWith(monthText(to.year(), to.month(), 2)));
+    for (int y = from.year(); y <= to.year(); ++y) {
+        for (int m = 1; m <= 9; ++m) {
+            const QDate first(y, m, 1);
+            if (first.addMonths(1) > from && first <= to)
+                ranges.append(startingWith(monthText(y, m, 1)));
+        }
+    }
+    return ranges;
 }
 
 QString TEngineDatabase::unfitCondition(const TColumnDef &column)

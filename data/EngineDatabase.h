@@ -150,6 +150,10 @@ public:
         QString to;
     };
     bool hasOtherDateForms(const TTableDef &table, const QString &column, const QList<TTextRange> &ranges);
+    // The stretches of stored text in which a value naming a day from `from`
+    // to `to` (both valid, from <= to) can stand, for hasOtherDateForms;
+    // empty (the whole column) for a span of many years.
+    static QList<TTextRange> textRangesFor(const QDate &from, const QDate &to);
 
     // The tables a read statement reads (known once it was prepared).
     QList<QByteArray> tablesRead(const QString &sql) const { return m_statementTables.value(sql); }

@@ -330,9 +330,15 @@ std::optional<TFilterExpr::DateRange> TFilterExpr::dateRange(const QString &colu
 {
     if (m_branches)
         return std::nullopt;
+    return rangeOf(m_dates, column);
+}
+
+std::optional<TFilterExpr::DateRange> TFilterExpr::rangeOf(const QList<DateComparison> &comparisons,
+                                                           const QString &column)
+{
     DateRange r;
     bool any = false;
-    for (const DateComparison &c : m_dates) {
+    for (const DateComparison &c : comparisons) {
         if (c.column.compare(column, Qt::CaseInsensitive) != 0)
             continue;
         const auto raiseFrom = [&r](const QDate &d) {

@@ -62,12 +62,16 @@ public:
     };
     std::optional<DateRange> dateRange(const QString &column) const;
 
+    // One comparison of a date column with a day, the column first.
     struct DateComparison
     {
         QString column;
         QString op;
         QDate day;
     };
+    // The days that comparisons joined by AND leave for a column; nothing
+    // when none of them is on the column.
+    static std::optional<DateRange> rangeOf(const QList<DateComparison> &comparisons, const QString &column);
 
 private:
     QString m_sql;

@@ -240,6 +240,8 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
             inOrderList = true;
         }
 
+        if (isWord(statement, &t, QLatin1String("or")) || isWord(statement, &t, QLatin1String("not")))
+            out.conjunctive = false;
         if (t.kind == TokenKind::Identifier && text.compare(QLatin1String("sum"), Qt::CaseInsensitive) == 0 &&
             after && after->kind == TokenKind::Other && statement.at(after->start) == QLatin1Char('(')) {
             out.sql += QLatin1String("ard_sum");
@@ -264,17 +266,40 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
             normalized += text;
             continue;
         }
-        bool comparedWithDate = false;
-        if (before && before->kind == TokenKind::Comparison)
-            comparedWithDate = isDateName(neighbour(tokens, before - tokens.constData(), -1));
-        if (!comparedWithDate && after && after->kind == TokenKind::Comparison)
-            comparedWithDate = isDateName(neighbour(tokens, after - tokens.constData(), +1));
+        const Token *dateColumn = nullptr;
+        QString op;
+        if (before && before->kind == TokenKind::Comparison) {
+            const Token *c = neighbour(tokens, before - tokens.constData(), -1);
+            if (isDateName(c)) {
+                dateColumn = c;
+                op = statement.mid(before->start, before->length);
+            }
+        }
+        if (!dateColumn && after && after->kind == TokenKind::Comparison) {
+            const Token *c = neighbour(tokens, after - tokens.constData(), +1);
+            if (isDateName(c)) {
+                dateColumn = c;
+                // The literal stands first: turn the comparison round.
+                op = statement.mid(after->start, after->length);
+                if (op.startsWith(QLatin1Char('<')) && op != QLatin1String("<>"))
+                    op.replace(0, 1, QLatin1Char('>'));
+                else if (op.startsWith(QLatin1Char('>')))
+                    op.replace(0, 1, QLatin1Char('<'));
+            }
+        }
 
-        if (comparedWithDate) {
+        if (dateColumn) {
             const QDate date = readMonthDayYear(t.literal);
             if (!date.isValid())
                 throw EDatabaseError(QStringLiteral("'%1' is not a valid date").arg(t.literal));
             out.params.append(date.toString(Qt::ISODate));
+            if (op == QLatin1String("=="))
+                op = QStringLiteral("=");
+            else if (op == QLatin1String("!="))
+                op = QStringLiteral("<>");
+            QString name = statement.mid(dateColumn->start, dateColumn->length).section(QLatin1Char('.'), -1);
+            name.remove(QLatin1Char('"'));
+            out.dateComparisons.append({name, op, date});
         } else {
             out.params.append(t.literal);
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FilterExpr.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -28,6 +30,11 @@ struct TLocalSql
     QVariantList params;
     QString normalizedSql;
     QStringList summedColumns;  // the columns named inside Sum(...)
+    // The comparisons of date columns with a day, and whether the statement
+    // joins its conditions by AND alone (no OR, no NOT): the days it can
+    // return are then those the comparisons leave.
+    QList<TFilterExpr::DateComparison> dateComparisons;
+    bool conjunctive = true;
 
     // isDateColumn answers, for an identifier met in the statement (possibly
     // qualified, "t.DocDate"), whether it names a date column.

@@ -68,21 +68,8 @@ TQueryCursor::TQueryCursor(TEngineDatabase &db, const QString &statement) : m_db
     TSqlReader reader(m_db, m_sql, QVariantList(m_params) << 0 << 0);
     // The plain statement is prepared first: that checks it and tells the
     // tables it reads.
-    if (!prepared.normalizedSql.isEmpty()) {
-        for (const QByteArray &name : m_db.tablesRead(m_sql)) {
-            const TTableDef *t = EngineCatalog::find(QString::fromUtf8(name));
-            if (!t)
-                continue;
-            bool otherForms = false;
-            for (const TColumnDef &c : t->columns)
-                if (c.type == TFieldType::Date && m_db.hasOtherDateForms(*t, c.name, {}))
-                    otherForms = true;
-            if (otherForms) {
-                m_sql = limited(prepared.normalizedSql);
-                break;
-            }
-        }
-    }
+    if (!prepared.normalizedSql.isEmpty() && hasOtherDateForms(prepared))
+        m_sql = limited(prepared.normalizedSql);
     for (int i = 0; i < reader.columnCount(); ++i) {
         int size = 0;
         const TFieldType type = reader.columnType(i, &size);
@@ -126,6 +113,34 @@ void TQueryCursor::readBatch(int n)
         m_count = int(m_rows.size());
         m_db.keepResult(m_sql, m_params, m_stamp, m_rows);
     }
+}
+
+// Whether a date column the statement compares or orders by holds a date in
+// another form among the rows it can meet: those between the days its
+// comparisons leave, when it joins its conditions by AND alone, else all.
+bool TQueryCursor::hasOtherDateForms(const TLocalSql &prepared)
+{
+    for (const QByteArray &name : m_db.tablesRead(m_sql)) {
+        const TTableDef *t = EngineCatalog::find(QString::fromUtf8(name));
+        if (!t)
+            continue;
+        for (const TColumnDef &c : t->columns) {
+            if (c.type != TFieldType::Date)
+                continue;
+            QList<TEngineDatabase::TTextRange> ranges;
+            if (prepared.conjunctive) {
+                if (const auto r = TFilterExpr::rangeOf(prepared.dateComparisons, c.name);
+                    r && r->from.isValid() && r->to.isValid()) {
+                    if (r->from > r->to)
+                        continue;  // no day passes, in any form
+                    ranges = TEngineDatabase::textRangesFor(r->from, r->to);
+                }
+            }
+            if (m_db.hasOtherDateForms(*t, c.name, ranges))
+                return true;
+        }
+    }
+    return false;
 }
 
 // A result column that does not fit its field: named by the table and

@@ -35,6 +35,7 @@ private:
     void readUpTo(qint64 upTo);
     QList<TRecordData> slice(qint64 fromNo, int n);
     void readBatch(int n);
+    bool hasOtherDateForms(const struct TLocalSql &prepared);
     [[noreturn]] void unfitValue(const TSqlReader &q, int column);
     [[noreturn]] void unfitSum(const QString &engineMessage);
 

@@ -105,7 +105,8 @@ void TDataLink::updateRange()
         m_firstRecord = 0;
         return;
     }
-    const int size = ds->windowSize();
+    // Notifications must not read a window nobody has looked at yet.
+    const int size = int(ds->m_buffers.size());
     const int active = ds->activeIndex();
     if (m_firstRecord > active)
         m_firstRecord = active;

@@ -145,6 +145,7 @@ QVariant TDataSet::readValue(TRecordData &rec, int slot) const
 
 QVariant TDataSet::storedValue(const TField *field) const
 {
+    ensureWindow();
     const int i = presentedIndex();
     if (i < 0 || i >= int(m_buffers.size()))
         return QVariant();
@@ -157,6 +158,7 @@ QVariant TDataSet::storedValue(const TField *field) const
 // next time a record is read.
 QVariant TDataSet::lookupFieldValue(const TField *field) const
 {
+    ensureWindow();
     const int i = presentedIndex();
     if (i < 0 || i >= int(m_buffers.size()))
         return QVariant();
@@ -242,7 +244,10 @@ void TDataSet::Open()
         bindFields();
         m_state = TDataSetState::dsBrowse;
         updateBufferCapacity();
-        readFirst();
+        if (readsOnOpen())
+            readFirst();
+        else
+            leaveWindowUnread();
     } catch (...) {
         m_state = TDataSetState::dsInactive;
         m_buffers.clear();
@@ -268,6 +273,7 @@ void TDataSet::Close()
     m_active = 0;
     m_presented = -1;
     m_bof = m_eof = true;
+    m_windowUnread = false;
     m_cursor.reset();
     closeCursor();
     // The controls let go of the fields before default fields go away.
@@ -308,7 +314,7 @@ void TDataSet::setBufferCapacity(int capacity)
                     l->updateRange();
         }
     } relink{this};
-    if (!Active() || m_buffers.empty())
+    if (!Active() || m_windowUnread || m_buffers.empty())
         return;
     if (int(m_buffers.size()) > capacity) {
         // Drop from the end first, keeping the current record.
@@ -353,6 +359,7 @@ void TDataSet::setViewErrorReporter(std::function<void(const QString &)> reporte
 
 void TDataSet::readFirst()
 {
+    m_windowUnread = false;
     m_buffers.clear();
     for (TRecordData &r : m_cursor->first(m_bufferCapacity))
         m_buffers.push_back(makeBuffer(std::move(r)));
@@ -366,6 +373,7 @@ void TDataSet::readFirst()
 // are records enough before it.
 void TDataSet::fillWindowAt(const TRecordData &current, int row)
 {
+    m_windowUnread = false;
     row = std::clamp(row, 0, m_bufferCapacity - 1);
     QList<TRecordData> prior = m_cursor->before(current, row);
     QList<TRecordData> next = m_cursor->after(current, m_bufferCapacity - 1 - int(prior.size()));
@@ -407,6 +415,31 @@ void TDataSet::fillWindowNear(const TRecordData &anchor, int row)
     m_active = 0;
     m_presented = -1;
     m_bof = m_eof = true;
+    m_windowUnread = false;
+}
+
+void TDataSet::leaveWindowUnread()
+{
+    m_buffers.clear();
+    m_active = 0;
+    m_presented = -1;
+    m_bof = m_eof = true;
+    m_windowUnread = true;
+}
+
+void TDataSet::ensureWindow() const
+{
+    if (!m_windowUnread)
+        return;
+    auto *self = const_cast<TDataSet *>(this);
+    try {
+        self->readFirst();
+    } catch (const EDatabaseError &e) {
+        if (!viewErrorReporter())
+            throw;
+        self->m_windowUnread = false;  // not again at every repaint
+        viewErrorReporter()(e.message());
+    }
 }
 
 // ---- moves ----------------------------------------------------------------
@@ -423,6 +456,7 @@ void TDataSet::Last()
 {
     checkActive();
     CheckBrowseMode();
+    m_windowUnread = false;
     m_buffers.clear();
     for (TRecordData &r : m_cursor->last(m_bufferCapacity))
         m_buffers.push_back(makeBuffer(std::move(r)));
@@ -437,6 +471,7 @@ int TDataSet::MoveBy(int distance)
 {
     checkActive();
     CheckBrowseMode();
+    ensureWindow();
     if (distance == 0 || m_buffers.empty() || (distance > 0 && m_eof) || (distance < 0 && m_bof))
         return 0;
     m_bof = m_eof = false;
@@ -546,6 +581,7 @@ int TDataSet::RecordCount()
 int TDataSet::RecNo()
 {
     checkActive();
+    ensureWindow();
     if (m_buffers.empty() || m_state == TDataSetState::dsInsert)
         return 0;
     TRecordData &r = m_buffers[size_t(m_active)].rec;
@@ -562,6 +598,7 @@ void TDataSet::setRecNo(int n)
     if (count == 0)
         return;
     n = std::clamp(n, 1, count);
+    m_windowUnread = false;
     QList<TRecordData> rows = m_cursor->first(m_bufferCapacity, n - 1);
     const int missing = m_bufferCapacity - int(rows.size());
     if (missing > 0 && !rows.isEmpty())
@@ -611,6 +648,7 @@ void TDataSet::Insert()
 
 void TDataSet::startNewRecord(bool append)
 {
+    ensureWindow();
     const bool wasEmpty = m_buffers.empty();
     m_savedBuffer = wasEmpty ? Buffer() : m_buffers[size_t(m_active)];
     Buffer blank = makeBuffer(TRecordData());
@@ -656,6 +694,7 @@ void TDataSet::Edit()
         return;
     if (!CanModify())
         readOnlyError();
+    ensureWindow();
     if (m_buffers.empty()) {
         Insert();
         return;
@@ -731,6 +770,7 @@ void TDataSet::Delete()
     }
     if (m_state == TDataSetState::dsEdit)
         Cancel();
+    ensureWindow();
     if (m_buffers.empty())
         throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(Name()));
     // The record is deleted only as it was read: every column must be known.
@@ -869,7 +909,7 @@ void TDataSet::Refresh()
 {
     checkActive();
     CheckBrowseMode();
-    if (m_buffers.empty())
+    if (m_windowUnread || m_buffers.empty())
         readFirst();
     else
         fillWindowNear(m_buffers[size_t(m_active)].rec, m_active);
@@ -878,7 +918,7 @@ void TDataSet::Refresh()
 
 void TDataSet::refilter()
 {
-    readFirst();
+    leaveWindowUnread();
     dataEvent(TDataEvent::DataSetChange);
 }
 

@@ -59,9 +59,21 @@ public:
     void Next() { MoveBy(1); }
     void Prior() { MoveBy(-1); }
     int MoveBy(int distance);  // returns how far it moved
-    bool Bof() const { return m_bof; }
-    bool Eof() const { return m_eof; }
-    bool IsEmpty() const { return m_buffers.empty(); }
+    bool Bof() const
+    {
+        ensureWindow();
+        return m_bof;
+    }
+    bool Eof() const
+    {
+        ensureWindow();
+        return m_eof;
+    }
+    bool IsEmpty() const
+    {
+        ensureWindow();
+        return m_buffers.empty();
+    }
 
     // Counting: the records that pass the filter, and the current record's
     // number among them (0 while inserting or when empty).
@@ -117,7 +129,13 @@ public:
 
     // The buffer window, for links.
     int bufferCount() const { return m_bufferCapacity; }
-    int windowSize() const { return int(m_buffers.size()); }
+    int windowSize() const
+    {
+        ensureWindow();
+        return int(m_buffers.size());
+    }
+    // The current record's place in the window (0 before the first window
+    // is read, where it will be).
     int activeIndex() const { return m_active; }
     // Which window record the fields present (the current one unless a link
     // is drawing another row).
@@ -142,6 +160,9 @@ protected:
 
     // Subclasses give the cursor to read through; it may throw.
     virtual std::unique_ptr<TCursor> openCursor() = 0;
+    // Whether opening reads the first window at once (a query runs its
+    // statement when it opens) or leaves it for the first look (a table).
+    virtual bool readsOnOpen() const { return true; }
     virtual void closeCursor() {}
     // Subclasses write a record (insert state, `read` null) or update it
     // (edit state, `read` the record as it was read before the change);
@@ -190,7 +211,14 @@ private:
     Buffer makeBuffer(TRecordData rec) const;
     void resetLookups(Buffer &b) const;
 
-    // Window management.
+    // Window management. Opening a table, or changing its filter, leaves
+    // its window unread until somebody looks at it: the data module opens
+    // the journals with every record and the main window filters them to a
+    // period at once, and several filter steps come in a row. The first look
+    // reads the first window; an error it meets is a view's error (below),
+    // and the window stays empty until the next move.
+    void ensureWindow() const;
+    void leaveWindowUnread();
     static std::function<void(const QString &)> &viewErrorReporter();
     void setBufferCapacity(int capacity);
     void updateBufferCapacity();
@@ -216,6 +244,7 @@ private:
     int m_presented = -1;
     bool m_bof = true;
     bool m_eof = true;
+    bool m_windowUnread = false;
 
     bool m_modified = false;
     bool m_inNewRecord = false;

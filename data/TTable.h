@@ -33,6 +33,7 @@ public:
 
 protected:
     std::unique_ptr<TCursor> openCursor() override;
+    bool readsOnOpen() const override { return false; }
     void closeCursor() override { m_tableCursor = nullptr; }
     TRecordData writeRecord(const TRecordData &record, const TRecordData *read) override;
     void deleteRecord(const TRecordData &record) override;

@@ -174,6 +174,44 @@ private Q_SLOTS:
                  QVariant(QStringLiteral("mine,theirs")));
     }
 
+    // Dates other programs wrote in other forms take their day's place in
+    // the reading order, forwards and backwards, filtered or not, in a table
+    // as in a query; a value that names no day reads as an empty date.
+    void datesInOtherFormsTakeTheirDaysPlace()
+    {
+        m_alias->exec(QStringLiteral("INSERT INTO Expenses (Id, DocDate, Remarks) VALUES "
+                                     "(1, '2024-03-02', 'c'), (2, '2024-3-1', 'b1'), (3, '2024-03-01 12:00', 'b2'), "
+                                     "(4, NULL, 'n1'), (5, 'junk', 'n2'), (6, '2024-02-28T23:00', 'a'), "
+                                     "(7, '2024-03-01', 'b3'), (8, 20240301, 'n3')"));
+        QVERIFY_DB(m_expenses->Open());
+        const QStringList all{QStringLiteral("n1"), QStringLiteral("n2"), QStringLiteral("n3"), QStringLiteral("a"),
+                              QStringLiteral("b1"), QStringLiteral("b2"), QStringLiteral("b3"), QStringLiteral("c")};
+        QCOMPARE(remarks(m_expenses), all);
+        QStringList backwards;
+        for (m_expenses->Last(); !m_expenses->Bof(); m_expenses->Prior())
+            backwards.prepend(current());
+        QCOMPARE(backwards, all);
+        QVERIFY(m_expenses->Locate(QStringLiteral("Remarks"), QStringLiteral("b2")));
+        QCOMPARE(m_expenses->FieldByName(QStringLiteral("DocDate"))->AsDate(), QDate(2024, 3, 1));
+        QVERIFY(m_expenses->Locate(QStringLiteral("Remarks"), QStringLiteral("n2")));
+        QVERIFY(m_expenses->FieldByName(QStringLiteral("DocDate"))->IsNull());
+
+        QVERIFY_DB(m_expenses->setFilter(QStringLiteral("DocDate >= '01/03/2024' AND DocDate <= '01/03/2024'")));
+        QVERIFY_DB(m_expenses->setFiltered(true));
+        QCOMPARE(m_expenses->RecordCount(), 3);
+        QCOMPARE(remarks(m_expenses), (QStringList{QStringLiteral("b1"), QStringLiteral("b2"), QStringLiteral("b3")}));
+
+        TQuery query(m_owner.get());
+        query.setObjectName(QStringLiteral("Query"));
+        query.setDatabaseName(QStringLiteral("ARD"));
+        query.setSQL(QStringLiteral("select * From Expenses Where DocDate >= '02/29/2024' Order By DocDate"));
+        QVERIFY_DB(query.Open());
+        QStringList queried;
+        for (; !query.Eof(); query.Next())
+            queried << query.FieldByName(QStringLiteral("Remarks"))->AsString();
+        QCOMPARE(queried, (QStringList{QStringLiteral("b1"), QStringLiteral("b2"), QStringLiteral("b3"), QStringLiteral("c")}));
+    }
+
     void readingOrderPutsUndatedFirstAndKeepsStoredOrderWithinADay()
     {
         m_alias->exec(QStringLiteral("INSERT INTO Expenses (DocDate, Remarks) VALUES "
@@ -637,6 +675,9 @@ private Q_SLOTS:
         link.setDataSource(&ds);
         link.setBufferCount(20);
         QVERIFY_DB(m_expenses->Open());
+        // Opening reads nothing: the first look reads the rows shown.
+        QCOMPARE(m_expenses->RowsRead(), quint64(0));
+        QVERIFY(!m_expenses->IsEmpty());
         QCOMPARE(m_expenses->RowsRead(), quint64(20));
         QCOMPARE(m_expenses->RecordCount(), 20000);
         QCOMPARE(m_expenses->RowsRead(), quint64(20));

@@ -287,25 +287,32 @@ void tst_LocalSql::dialect_data()
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("normalized");  // empty: nothing to read by the day
     QTest::addColumn<QStringList>("summed");
+    QTest::addColumn<QString>("days");  // the date comparisons, "op day" joined by ", "; "or" when not all AND
 
     QTest::newRow("balances") << QStringLiteral(
         "select AccID,( Sum(Increase) - Sum(Decrease) ) as Balance From AccTrans Group by AccID")
-                              << QString() << QStringList{QStringLiteral("Increase"), QStringLiteral("Decrease")};
+                              << QString() << QStringList{QStringLiteral("Increase"), QStringLiteral("Decrease")}
+                              << QString();
     QTest::newRow("period totals") << QStringLiteral(
         "select ExpType,Sum(Amount) as Amount From Expenses Where DocDate >= '03/09/2024' AND "
         "DocDate <= '03/15/2024' Group By ExpType")
                                    << QStringLiteral("select ExpType,ard_sum(Amount) as Amount From Expenses Where "
                                                      "ard_day(DocDate) >= ? AND ard_day(DocDate) <= ? Group By ExpType")
-                                   << QStringList{QStringLiteral("Amount")};
+                                   << QStringList{QStringLiteral("Amount")}
+                                   << QStringLiteral(">= 2024-03-09, <= 2024-03-15");
+    QTest::newRow("the day written first, the comparison turned round")
+        << QStringLiteral("select * From Sales Where '03/09/2024' < DocDate OR DocDate = '03/01/2024'")
+        << QStringLiteral("select * From Sales Where ? < ard_day(DocDate) OR ard_day(DocDate) = ?") << QStringList{}
+        << QStringLiteral("or > 2024-03-09, = 2024-03-01");
     QTest::newRow("history") << QStringLiteral("select * From AccTrans Where AccID = 3 Order By DocDate")
                              << QStringLiteral("select * From AccTrans Where AccID = 3 Order By ard_day(DocDate)")
-                             << QStringList{};
+                             << QStringList{} << QString();
     QTest::newRow("a date column only selected stays as stored")
         << QStringLiteral("select DocDate, sum (Amount) From Expenses") << QString()
-        << QStringList{QStringLiteral("Amount")};
+        << QStringList{QStringLiteral("Amount")} << QString();
     QTest::newRow("order list ends at LIMIT")
         << QStringLiteral("select * From Sales Order By DocDate, Id Limit 3")
-        << QStringLiteral("select * From Sales Order By ard_day(DocDate), Id Limit 3") << QStringList{};
+        << QStringLiteral("select * From Sales Order By ard_day(DocDate), Id Limit 3") << QStringList{} << QString();
 }
 
 void tst_LocalSql::dialect()
@@ -313,10 +320,15 @@ void tst_LocalSql::dialect()
     QFETCH(QString, statement);
     QFETCH(QString, normalized);
     QFETCH(QStringList, summed);
+    QFETCH(QString, days);
 
     const TLocalSql out = prepared(statement);
     QCOMPARE(out.normalizedSql, normalized);
     QCOMPARE(out.summedColumns, summed);
+    QStringList got;
+    for (const TFilterExpr::DateComparison &c : out.dateComparisons)
+        got << c.op + QLatin1Char(' ') + c.day.toString(Qt::ISODate);
+    QCOMPARE((out.conjunctive ? QString() : QStringLiteral("or ")) + got.join(QStringLiteral(", ")), days);
 }
 
 // Dates written by other programs: read by the day they name, a period takes
