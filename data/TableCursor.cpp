@@ -71,7 +71,6 @@ void TTableCursor::setFilter(const TFilterExpr &filter)
 {
     m_filter = filter;
     m_ahead = Ahead();
-    m_countCache = -1;
     m_noDays = false;
     m_dateRanges.clear();
     m_prefilter.clear();
@@ -391,15 +390,11 @@ QList<TRecordData> TTableCursor::before(const TRecordData &r, int n, int skip)
 
 int TTableCursor::count()
 {
-    if (m_countCache < 0 || m_countGeneration != m_db.generation()) {
-        chooseReading();
-        // Counting a year costs as much as reading a tenth of it, and the
-        // same periods come back: the engine keeps the count while the table
-        // is as it was.
-        m_countCache = m_db.keptCount(QStringLiteral("SELECT COUNT(*)") + m_from + where(QString()), withFilter({}));
-        m_countGeneration = m_db.generation();
-    }
-    return m_countCache;
+    chooseReading();
+    // Counting a year costs as much as reading a tenth of it, and the same
+    // periods come back: the engine keeps the count while the table is as
+    // it was, whoever changes it.
+    return m_db.keptCount(QStringLiteral("SELECT COUNT(*)") + m_from + where(QString()), withFilter({}));
 }
 
 void TTableCursor::complete(TRecordData &r)

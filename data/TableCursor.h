@@ -135,6 +135,4 @@ private:
         int nextBatch = 1;
         quint64 generation = 0;
     } m_ahead;
-    int m_countCache = -1;
-    quint64 m_countGeneration = 0;
 };

@@ -267,6 +267,9 @@ private Q_SLOTS:
             expenses->setFiltered(true);
             QCOMPARE(expenses->RecordCount(), 2);
         });
+        // ... and follow another program's insert without any step of ours.
+        alias.exec(QStringLiteral("INSERT INTO Expenses (DocDate, Amount) VALUES ('2024-03-10', 1)"));
+        QVERIFY_DB(QCOMPARE(expenses->RecordCount(), 3));
     }
 
     void statementQueriesReadEveryStoredFieldByDate()
