@@ -99,17 +99,7 @@ TEngineDatabase &TEngineDatabase::forAlias(const QString &alias)
         d->m_handle = *static_cast<sqlite3 *const *>(h.constData());
     if (!d->m_handle)
         throw EDatabaseError(QStringLiteral("Cannot open the database %1: no SQLite handle").arg(file));
-    // A double-quoted name that matches no column must be an error, not a
-    // string literal: a table that lacks a column would otherwise read the
-    // column's name as its value.
-    sqlite3_db_config(d->m_handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(d->m_handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    SqlFunctions::install(d->m_handle);
-    d->execRaw(QStringLiteral("PRAGMA synchronous = FULL"));
-    d->execRaw(QStringLiteral("PRAGMA foreign_keys = OFF"));
-    // A year of a journal's index and rows fits in this, so walking the
-    // same period again (every Summary refresh does) reads no page twice.
-    d->execRaw(QStringLiteral("PRAGMA cache_size = -32768"));
+    applyConnectionSettings(d->m_handle);
     sqlite3_update_hook(d->m_handle, &TEngineDatabase::rowChanged, d.get());
     sqlite3_rollback_hook(d->m_handle, &TEngineDatabase::rolledBack, d.get());
     TEngineDatabase &ref = *d;
@@ -122,6 +112,22 @@ TEngineDatabase &TEngineDatabase::forAlias(const QString &alias)
         closeAtExit = true;
     }
     return ref;
+}
+
+void TEngineDatabase::applyConnectionSettings(sqlite3 *db)
+{
+    // A double-quoted name that matches no column must be an error, not a
+    // string literal: a table that lacks a column would otherwise read the
+    // column's name as its value.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    SqlFunctions::install(db);
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    sqlite3_exec(db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA foreign_keys = OFF", nullptr, nullptr, nullptr);
+    // A year of a journal's index and rows fits in this, so walking the
+    // same period again (every Summary refresh does) reads no page twice.
+    sqlite3_exec(db, "PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
 }
 
 void TEngineDatabase::closeAll()

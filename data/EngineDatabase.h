@@ -30,6 +30,12 @@ public:
     // database file, or a file that is not a database.
     static TEngineDatabase &forAlias(const QString &alias);
 
+    // The settings of every connection the engine opens to a SQLite file
+    // (what SQL it accepts, its functions, the busy wait, durability and
+    // cache), in one place so that anything measured beside the engine can
+    // work under the same ones.
+    static void applyConnectionSettings(sqlite3 *db);
+
     // Closes every open database (program end, tests).
     static void closeAll();
 
