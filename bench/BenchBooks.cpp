@@ -4,6 +4,7 @@
 #include "Clock.h"
 #include "DMUnit.h"
 #include "EngineConfig.h"
+#include "EngineDatabase.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,6 +12,17 @@
 #include <cstring>
 #include <sqlite3.h>
 #include <sys/resource.h>
+
+namespace {
+
+// The statements periodFiguresDirect keeps prepared, by connection.
+std::map<sqlite3 *, std::vector<sqlite3_stmt *>> &preparedOn()
+{
+    static std::map<sqlite3 *, std::vector<sqlite3_stmt *>> prepared;
+    return prepared;
+}
+
+} // namespace
 
 QDate BenchBooks::endDate()
 {
@@ -41,14 +53,85 @@ QString BenchBooks::prepare(const QString &root, qint64 rows)
     return file;
 }
 
-sqlite3 *BenchBooks::openDirect(const QString &file)
+sqlite3 *BenchBooks::openDirect(const QString &file, bool writable)
 {
     sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(file.toUtf8().constData(), &db, writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY,
+                        nullptr) != SQLITE_OK) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(file));
         std::exit(1);
     }
+    TEngineDatabase::applyConnectionSettings(db);
     return db;
+}
+
+BenchBooks::Period BenchBooks::periodOf(const QDate &from, const QDate &to)
+{
+    return {from.toString(Qt::ISODate).toUtf8(), to.toString(Qt::ISODate).toUtf8()};
+}
+
+BenchBooks::Period BenchBooks::month(int back)
+{
+    const QDate first = QDate(endDate().year(), endDate().month(), 1).addMonths(-back);
+    return periodOf(first, first.addMonths(1).addDays(-1));
+}
+
+BenchBooks::Period BenchBooks::year(int back)
+{
+    const int y = endDate().year() - back;
+    return periodOf(QDate(y, 1, 1), QDate(y, 12, 31));
+}
+
+double BenchBooks::periodFiguresDirect(sqlite3 *db, const Period &p, bool expenseTotals)
+{
+    static const char *const statements[] = {
+        "SELECT COUNT(*) FROM Sales WHERE DocDate >= ? AND DocDate <= ?",
+        "SELECT SeqNo, DocDate, Total FROM Sales WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, SeqNo",
+        "SELECT COUNT(*) FROM Expenses WHERE DocDate >= ? AND DocDate <= ?",
+        "SELECT Id, DocDate, Amount FROM Expenses WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, Id",
+        "SELECT COUNT(*) FROM Purchases WHERE DocDate >= ? AND DocDate <= ?",
+        "SELECT SeqNo, DocDate, Total FROM Purchases WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, SeqNo",
+        "SELECT ExpType, Sum(Amount) FROM Expenses WHERE DocDate >= ? AND DocDate <= ? GROUP BY ExpType",
+    };
+    constexpr int count = int(sizeof statements / sizeof statements[0]);
+    std::vector<sqlite3_stmt *> &st = preparedOn()[db];
+    if (st.empty()) {
+        for (const char *sql : statements) {
+            sqlite3_stmt *s = nullptr;
+            sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr);
+            st.push_back(s);
+        }
+    }
+    double sums[count] = {};
+    for (int i = 0; i < count; ++i) {
+        if (i == count - 1 && !expenseTotals)
+            break;
+        sqlite3_bind_text(st[i], 1, p.from.constData(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(st[i], 2, p.to.constData(), -1, SQLITE_STATIC);
+        const bool counting = i % 2 == 0 && i < count - 1;
+        while (sqlite3_step(st[i]) == SQLITE_ROW) {
+            if (counting) {
+                benchmark::DoNotOptimize(sqlite3_column_int64(st[i], 0));
+                continue;
+            }
+            const int amount = i == count - 1 ? 1 : 2;
+            if (i != count - 1) {
+                benchmark::DoNotOptimize(sqlite3_column_int64(st[i], 0));
+                benchmark::DoNotOptimize(sqlite3_column_text(st[i], 1));
+            }
+            sums[i] += sqlite3_column_double(st[i], amount);
+        }
+        sqlite3_reset(st[i]);
+    }
+    return sums[1] - sums[3] - sums[5] + sums[6];
+}
+
+void BenchBooks::closeDirect(sqlite3 *db)
+{
+    for (sqlite3_stmt *st : preparedOn()[db])
+        sqlite3_finalize(st);
+    preparedOn().erase(db);
+    sqlite3_close(db);
 }
 
 void BenchBooks::keysetStepsDirect(benchmark::State &state, const QString &file, int n, const QByteArray &from,
@@ -57,11 +140,11 @@ void BenchBooks::keysetStepsDirect(benchmark::State &state, const QString &file,
     sqlite3 *db = openDirect(file);
     const bool period = !from.isEmpty();
     sqlite3_stmt *st = nullptr;
+    // The program's own keyset form: the position first, then the period.
     sqlite3_prepare_v2(db,
-                       period ? "SELECT * FROM AccTrans WHERE DocDate >= ?4 AND DocDate <= ?5 AND "
-                                "(DocDate > ?1 OR (DocDate = ?1 AND Id > ?2)) ORDER BY DocDate, Id LIMIT ?3"
-                              : "SELECT * FROM AccTrans WHERE DocDate > ?1 OR (DocDate = ?1 AND Id > ?2) "
-                                "ORDER BY DocDate, Id LIMIT ?3",
+                       period ? "SELECT * FROM AccTrans WHERE (DocDate, Id) > (?1, ?2) AND DocDate >= ?4 AND "
+                                "DocDate <= ?5 ORDER BY DocDate, Id LIMIT ?3"
+                              : "SELECT * FROM AccTrans WHERE (DocDate, Id) > (?1, ?2) ORDER BY DocDate, Id LIMIT ?3",
                        -1, &st, nullptr);
     const int idColumn = 0, dateColumn = 1;  // AccTrans: Id, DocDate, ...
     std::string date;
@@ -119,7 +202,7 @@ void BenchBooks::RatioReporter::ReportRuns(const std::vector<Run> &runs)
     ConsoleReporter::ReportRuns(runs);
     for (const Run &r : runs)
         if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-            m_ms[r.benchmark_name()] = r.GetAdjustedRealTime() *
+            m_ms[r.benchmark_name().substr(0, r.benchmark_name().find("/iterations:"))] = r.GetAdjustedRealTime() *
                                        (r.time_unit == benchmark::kMillisecond   ? 1.0
                                         : r.time_unit == benchmark::kMicrosecond ? 1e-3
                                         : r.time_unit == benchmark::kNanosecond  ? 1e-6
@@ -129,7 +212,7 @@ void BenchBooks::RatioReporter::ReportRuns(const std::vector<Run> &runs)
 void BenchBooks::RatioReporter::Finalize()
 {
     ConsoleReporter::Finalize();
-    std::printf("\n%-26s %-38s %10s %12s %7s\n", "measured", "against", "ms", "baseline ms", "ratio");
+    std::printf("\n%-40s %-50s %10s %12s %7s\n", "measured", "against", "ms", "baseline ms", "ratio");
     for (const auto &[name, baseline] : m_pairs) {
         auto it = m_ms.find(name);
         if (it == m_ms.end())
@@ -152,7 +235,8 @@ void BenchBooks::RatioReporter::Finalize()
         }
         if (!ok || base <= 0)
             continue;
-        std::printf("%-26s %-38s %10.3f %12.3f %7.2f\n", name.c_str(), baseline.c_str(), it->second, base, it->second / base);
+        std::printf("%-40s %-50s %10.3f %12.3f %7.2f\n", name.c_str(), baseline.c_str(), it->second, base,
+                    it->second / base);
     }
     std::printf("\npeak memory: %.1f MB\n", peakMemoryMb());
 }

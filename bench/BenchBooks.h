@@ -23,8 +23,32 @@ QDate endDate();
 // database file.
 QString prepare(const QString &root, qint64 rows);
 
-// Opens the database file straight through SQLite, as a baseline.
-sqlite3 *openDirect(const QString &file);
+// Opens the database file straight through SQLite, as a baseline, with the
+// engine's own connection settings (cache size and every pragma).
+sqlite3 *openDirect(const QString &file, bool writable = false);
+
+// A period, as ISO day texts.
+struct Period
+{
+    QByteArray from;
+    QByteArray to;
+};
+Period periodOf(const QDate &from, const QDate &to);
+// The month and the year that end on endDate(), and the one `back` months
+// or years before them.
+Period month(int back = 0);
+Period year(int back = 0);
+
+// The figures of the Summary that depend on the period, straight from
+// SQLite and asked for as the program asks: for Sales, Expenses and
+// Purchases the count of the period's records and their amounts in reading
+// order (each row's identity, date and amount read, as the program's walk
+// reads them), and, with `expenseTotals`, the totals by expense type.
+// Statements are prepared once per connection, as the engine keeps its own.
+// Returns the profit, with the expense totals added in.
+double periodFiguresDirect(sqlite3 *db, const Period &p, bool expenseTotals = true);
+// Closes a connection of openDirect with the statements kept on it.
+void closeDirect(sqlite3 *db);
 
 // The balance statement alone, on a fresh connection, read to the end: the
 // baseline of every start-up figure. Returns the sum of the balances.

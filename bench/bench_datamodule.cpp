@@ -1,6 +1,8 @@
-// The data module on ten years of books: creating it, and choosing a month
-// or a year (filtering the four journals and walking the three totals as the
-// Summary does), each against the same work done straight on SQLite.
+// The data module on ten years of books: choosing a month or a year
+// (filtering the four journals, counting and walking the three totals as the
+// Summary does), each against the same counts and sums straight from SQLite
+// under the engine's own connection settings. A first visit asks for a
+// period nobody asked for before; a return asks for the same one again.
 //
 //   bench_datamodule [--rows=1000000] [--books=DIR] [Google Benchmark options]
 
@@ -19,45 +21,16 @@ namespace {
 QString g_file;
 TDM *g_dm = nullptr;
 
-struct Period
-{
-    QDate from, to;
-};
-Period month()
-{
-    const QDate e = BenchBooks::endDate();
-    return {QDate(e.year(), e.month(), 1), e};
-}
-Period year()
-{
-    const QDate e = BenchBooks::endDate();
-    return {QDate(e.year(), 1, 1), e};
-}
+// How many different months and years a first-visit run goes through: each
+// iteration asks for a period that neither side has asked for before.
+constexpr int FirstVisitMonths = 60;
+constexpr int FirstVisitYears = 10;
 
 TDM &dm()
 {
     if (!g_dm)
         g_dm = new TDM();
     return *g_dm;
-}
-
-void createDM(benchmark::State &state)
-{
-    delete g_dm;
-    g_dm = nullptr;
-    TEngineDatabase::closeAll();
-    for (auto _ : state) {
-        TDM *d = new TDM();
-        delete d;
-        TEngineDatabase::closeAll();
-    }
-}
-
-// The balance statement alone, on a fresh connection, read to the end.
-void balanceQueryDirect(benchmark::State &state)
-{
-    for (auto _ : state)
-        benchmark::DoNotOptimize(BenchBooks::balanceQueryDirect(g_file));
 }
 
 double walk(TTable *t, TField *amount)
@@ -76,70 +49,69 @@ double walk(TTable *t, TField *amount)
     return sum;
 }
 
-void periodWalk(benchmark::State &state, Period p)
+// Filters the four journals to the period and walks the three totals, as
+// the Summary does.
+double periodWalk(const BenchBooks::Period &p)
 {
     TDM &d = dm();
     const TFormatSettings &fs = FormatSettings();
-    const QString filter = QStringLiteral("DocDate >= '%1' AND DocDate <= '%2'")
-                               .arg(FieldText::formatDate(p.from, fs), FieldText::formatDate(p.to, fs));
+    const QString filter =
+        QStringLiteral("DocDate >= '%1' AND DocDate <= '%2'")
+            .arg(FieldText::formatDate(QDate::fromString(QString::fromLatin1(p.from), Qt::ISODate), fs),
+                 FieldText::formatDate(QDate::fromString(QString::fromLatin1(p.to), Qt::ISODate), fs));
     const QList<TTable *> journals{d.AccTransTable, d.SalesTable, d.ExpensesTable, d.PurchasesTable};
+    for (TTable *t : journals)
+        t->setFiltered(false);
+    for (TTable *t : journals)
+        t->setFilter(filter);
+    for (TTable *t : journals)
+        t->setFiltered(true);
+    const double sales = walk(d.SalesTable, d.SalesTableTotal);
+    const double expenses = walk(d.ExpensesTable, d.ExpensesTableAmount);
+    const double purchases = walk(d.PurchasesTable, d.PurchasesTableTotal);
+    return sales - expenses - purchases;
+}
+
+using PeriodOf = BenchBooks::Period (*)(int back);
+
+// firstVisits: iteration i asks for the period i back from the last one, so
+// that nothing is found kept; otherwise the last period every time.
+void programWalks(benchmark::State &state, PeriodOf period, bool firstVisits)
+{
+    // A fresh data module and connection for each run: a first visit must
+    // find nothing a run before it kept.
+    delete g_dm;
+    g_dm = nullptr;
+    TEngineDatabase::closeAll();
+    periodWalk(period(firstVisits ? 1000 : 0));  // opening, on a period that holds nothing
     double total = 0;
-    for (auto _ : state) {
-        for (TTable *t : journals)
-            t->setFiltered(false);
-        for (TTable *t : journals)
-            t->setFilter(filter);
-        for (TTable *t : journals)
-            t->setFiltered(true);
-        const double sales = walk(d.SalesTable, d.SalesTableTotal);
-        const double expenses = walk(d.ExpensesTable, d.ExpensesTableAmount);
-        const double purchases = walk(d.PurchasesTable, d.PurchasesTableTotal);
-        total = sales - expenses - purchases;
-        benchmark::DoNotOptimize(total);
-    }
+    int i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(total = periodWalk(period(firstVisits ? i++ : 0)));
     state.counters["profit"] = total;
 }
 
-// The same three sums: a plain ordered select per journal, summed in a loop.
-// `wholeRecords` reads every column, as a dataset that shows records must;
-// otherwise only the amount is read, the least any program could do.
-void directSums(benchmark::State &state, Period p, bool wholeRecords)
+// The same counts and sums straight from SQLite (no expense totals: the walk
+// does not run them).
+void directWalks(benchmark::State &state, PeriodOf period, bool firstVisits)
 {
     sqlite3 *db = BenchBooks::openDirect(g_file);
-    const QByteArray from = p.from.toString(Qt::ISODate).toUtf8();
-    const QByteArray to = p.to.toString(Qt::ISODate).toUtf8();
-    const char *amounts[] = {
-        "SELECT Total FROM Sales WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, SeqNo",
-        "SELECT Amount FROM Expenses WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, Id",
-        "SELECT Total FROM Purchases WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, SeqNo",
-    };
-    const char *records[] = {
-        "SELECT Total, * FROM Sales WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, SeqNo",
-        "SELECT Amount, * FROM Expenses WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, Id",
-        "SELECT Total, * FROM Purchases WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, SeqNo",
-    };
-    const char *const *statements = wholeRecords ? records : amounts;
+    BenchBooks::periodFiguresDirect(db, period(1000), false);
     double total = 0;
-    for (auto _ : state) {
-        double sums[3] = {0, 0, 0};
-        for (int i = 0; i < 3; ++i) {
-            sqlite3_stmt *st = nullptr;
-            sqlite3_prepare_v2(db, statements[i], -1, &st, nullptr);
-            sqlite3_bind_text(st, 1, from.constData(), -1, SQLITE_STATIC);
-            sqlite3_bind_text(st, 2, to.constData(), -1, SQLITE_STATIC);
-            const int columns = sqlite3_column_count(st);
-            while (sqlite3_step(st) == SQLITE_ROW) {
-                sums[i] += sqlite3_column_double(st, 0);
-                for (int c = 1; wholeRecords && c < columns; ++c)
-                    benchmark::DoNotOptimize(sqlite3_column_text(st, c));
-            }
-            sqlite3_finalize(st);
-        }
-        total = sums[0] - sums[1] - sums[2];
-        benchmark::DoNotOptimize(total);
-    }
+    int i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(total = BenchBooks::periodFiguresDirect(db, period(firstVisits ? i++ : 0), false));
     state.counters["profit"] = total;
-    sqlite3_close(db);
+    BenchBooks::closeDirect(db);
+}
+
+void add(const char *name, void (*run)(benchmark::State &, PeriodOf, bool), PeriodOf period, bool firstVisits,
+         int iterations)
+{
+    auto *b = benchmark::RegisterBenchmark(name, [=](benchmark::State &s) { run(s, period, firstVisits); })
+                  ->Unit(benchmark::kMillisecond);
+    if (firstVisits)
+        b->Iterations(iterations);
 }
 
 } // namespace
@@ -152,29 +124,23 @@ int main(int argc, char **argv)
     std::printf("books: %lld rows per journal, ending %s\n", static_cast<long long>(options.rows),
                 qPrintable(BenchBooks::endDate().toString(Qt::ISODate)));
 
-    benchmark::RegisterBenchmark("create DM", createDM)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("balance query alone", balanceQueryDirect)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("month: filter and walk", [](benchmark::State &s) { periodWalk(s, month()); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("month: sums straight from SQLite", [](benchmark::State &s) { directSums(s, month(), false); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("month: records straight from SQLite",
-                                 [](benchmark::State &s) { directSums(s, month(), true); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("year: filter and walk", [](benchmark::State &s) { periodWalk(s, year()); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("year: sums straight from SQLite", [](benchmark::State &s) { directSums(s, year(), false); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("year: records straight from SQLite",
-                                 [](benchmark::State &s) { directSums(s, year(), true); })
-        ->Unit(benchmark::kMillisecond);
+    // First visits: each iteration a month (or year) not asked for before.
+    // Returns: the same period again, where the engine finds its counts kept.
+    add("month, first visit: filter and walk", programWalks, BenchBooks::month, true, FirstVisitMonths);
+    add("month, first visit: counts and sums from SQLite", directWalks, BenchBooks::month, true, FirstVisitMonths);
+    add("month, return: filter and walk", programWalks, BenchBooks::month, false, 0);
+    add("month, return: counts and sums from SQLite", directWalks, BenchBooks::month, false, 0);
+    add("year, first visit: filter and walk", programWalks, BenchBooks::year, true, FirstVisitYears);
+    add("year, first visit: counts and sums from SQLite", directWalks, BenchBooks::year, true, FirstVisitYears);
+    add("year, return: filter and walk", programWalks, BenchBooks::year, false, 0);
+    add("year, return: counts and sums from SQLite", directWalks, BenchBooks::year, false, 0);
 
     benchmark::Initialize(&argc, argv);
-    BenchBooks::RatioReporter reporter({{"create DM", "balance query alone"},
-                                        {"month: filter and walk", "month: sums straight from SQLite"},
-                                        {"month: filter and walk", "month: records straight from SQLite"},
-                                        {"year: filter and walk", "year: sums straight from SQLite"},
-                                        {"year: filter and walk", "year: records straight from SQLite"}});
+    BenchBooks::RatioReporter reporter(
+        {{"month, first visit: filter and walk", "month, first visit: counts and sums from SQLite"},
+         {"month, return: filter and walk", "month, return: counts and sums from SQLite"},
+         {"year, first visit: filter and walk", "year, first visit: counts and sums from SQLite"},
+         {"year, return: filter and walk", "year, return: counts and sums from SQLite"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     delete g_dm;

@@ -12,6 +12,7 @@
 // sale) run with no other connection on the file.
 
 #include "BenchBooks.h"
+#include "Clock.h"
 #include "DMUnit.h"
 #include "EngineDatabase.h"
 #include "FormatSettings.h"
@@ -118,20 +119,10 @@ void typeInto(QWidget *dialog, const char *editor, const QString &text)
     QTest::keyClicks(w, text);
 }
 
-sqlite3 *openWritable(const QString &file)
-{
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "cannot open %s\n", qPrintable(file));
-        std::exit(1);
-    }
-    return db;
-}
-
 // Removes the sales this benchmark stored; returns how many there were.
 int deleteBenchSales()
 {
-    sqlite3 *db = openWritable(g_file);
+    sqlite3 *db = BenchBooks::openDirect(g_file, true);
     sqlite3_stmt *st = nullptr;
     sqlite3_prepare_v2(db, "DELETE FROM Sales WHERE Customer = ?", -1, &st, nullptr);
     sqlite3_bind_text(st, 1, BenchCustomer, -1, SQLITE_STATIC);
@@ -140,47 +131,6 @@ int deleteBenchSales()
     const int n = sqlite3_changes(db);
     sqlite3_close(db);
     return n;
-}
-
-struct Period
-{
-    QByteArray from, to;
-};
-Period month()
-{
-    const QDate e = BenchBooks::endDate();
-    return {QDate(e.year(), e.month(), 1).toString(Qt::ISODate).toUtf8(), e.toString(Qt::ISODate).toUtf8()};
-}
-Period year()
-{
-    const QDate e = BenchBooks::endDate();
-    return {QDate(e.year(), 1, 1).toString(Qt::ISODate).toUtf8(), QDate(e.year(), 12, 31).toString(Qt::ISODate).toUtf8()};
-}
-
-// The figures of the Summary that depend on the period, straight from
-// SQLite: the three journals' amounts summed in their reading order, and the
-// expense totals by type. The account balances, which the Summary also runs
-// again, are left out: they do not depend on the period.
-double summarySums(sqlite3 *db, const Period &p)
-{
-    static const char *const statements[] = {
-        "SELECT Total FROM Sales WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, SeqNo",
-        "SELECT Amount FROM Expenses WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, Id",
-        "SELECT Total FROM Purchases WHERE DocDate >= ? AND DocDate <= ? ORDER BY DocDate, SeqNo",
-        "SELECT ExpType, Sum(Amount) FROM Expenses WHERE DocDate >= ? AND DocDate <= ? GROUP BY ExpType",
-    };
-    double sums[4] = {0, 0, 0, 0};
-    for (int i = 0; i < 4; ++i) {
-        sqlite3_stmt *st = nullptr;
-        sqlite3_prepare_v2(db, statements[i], -1, &st, nullptr);
-        sqlite3_bind_text(st, 1, p.from.constData(), -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 2, p.to.constData(), -1, SQLITE_STATIC);
-        const int amount = i == 3 ? 1 : 0;
-        while (sqlite3_step(st) == SQLITE_ROW)
-            sums[i] += sqlite3_column_double(st, amount);
-        sqlite3_finalize(st);
-    }
-    return sums[0] - sums[1] - sums[2] + sums[3];
 }
 
 // ---- start-up -----------------------------------------------------------------
@@ -209,24 +159,43 @@ void balanceQueryDirect(benchmark::State &state)
 
 // ---- the period ---------------------------------------------------------------
 
-void periodSwitch(benchmark::State &state)
+QDate g_today;  // the program's today in the period benchmarks
+
+// Current Year (or Current Month) chosen by its radio button. On a first
+// visit, today moves back a year (a month) each iteration, so that the
+// period is one nobody has asked for; on a return it stays. Between
+// iterations, untimed, Today is chosen, so that the timed click is a change.
+void periodChoice(benchmark::State &state, bool wholeYear, bool firstVisits)
 {
+    Clock::setTodaySource([] { return g_today; });
     startShown();
+    int back = 0;
     for (auto _ : state) {
-        click("optYear");
-        click("optMonth");
+        state.PauseTiming();
+        const QDate end = BenchBooks::endDate();
+        g_today = wholeYear ? QDate(end.year() - back, 12, 31) : end.addMonths(-back);
+        g_today = QDate(g_today.year(), g_today.month(), g_today.daysInMonth());
+        if (firstVisits)
+            ++back;
+        click("optToday");
+        state.ResumeTiming();
+        click(wholeYear ? "optYear" : "optMonth");
     }
+    g_today = BenchBooks::endDate();
     Startup::finish();
 }
 
-void periodSumsDirect(benchmark::State &state)
+void periodFiguresDirect(benchmark::State &state, bool wholeYear, bool firstVisits)
 {
     sqlite3 *db = BenchBooks::openDirect(g_file);
+    int back = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(summarySums(db, year()));
-        benchmark::DoNotOptimize(summarySums(db, month()));
+        const BenchBooks::Period p = wholeYear ? BenchBooks::year(back) : BenchBooks::month(back);
+        if (firstVisits)
+            ++back;
+        benchmark::DoNotOptimize(BenchBooks::periodFiguresDirect(db, p));
     }
-    sqlite3_close(db);
+    BenchBooks::closeDirect(db);
 }
 
 // ---- a new sale ---------------------------------------------------------------
@@ -255,26 +224,34 @@ void newSale(benchmark::State &state)
         state.SkipWithError("the dialog did not store one sale per click");
 }
 
+// What the program does for a new sale, straight on SQLite: the highest
+// invoice number, the insert, and the month's counts and sums (the expense
+// totals and balances it keeps, as nothing they read changed).
 void newSaleDirect(benchmark::State &state)
 {
     deleteBenchSales();
-    sqlite3 *db = openWritable(g_file);
+    sqlite3 *db = BenchBooks::openDirect(g_file, true);
+    sqlite3_stmt *maxId = nullptr;
+    sqlite3_prepare_v2(db, "Select Max(ID) as MaxID From Sales", -1, &maxId, nullptr);
     const QByteArray today = BenchBooks::endDate().toString(Qt::ISODate).toUtf8();
     sqlite3_stmt *insert = nullptr;
     sqlite3_prepare_v2(db,
-                       "INSERT INTO Sales (Id, DocDate, Customer, Total) "
-                       "VALUES ((SELECT coalesce(Max(Id), 0) + 1 FROM Sales), ?, ?, 120.5)",
-                       -1, &insert, nullptr);
+                       "INSERT INTO Sales (Id, DocDate, Customer, Total) VALUES (?, ?, ?, 120.5)", -1, &insert, nullptr);
     for (auto _ : state) {
-        sqlite3_bind_text(insert, 1, today.constData(), -1, SQLITE_STATIC);
-        sqlite3_bind_text(insert, 2, BenchCustomer, -1, SQLITE_STATIC);
+        sqlite3_step(maxId);
+        const qint64 next = sqlite3_column_int64(maxId, 0) + 1;
+        sqlite3_reset(maxId);
+        sqlite3_bind_int64(insert, 1, next);
+        sqlite3_bind_text(insert, 2, today.constData(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 3, BenchCustomer, -1, SQLITE_STATIC);
         if (sqlite3_step(insert) != SQLITE_DONE)
             state.SkipWithError(sqlite3_errmsg(db));
         sqlite3_reset(insert);
-        benchmark::DoNotOptimize(summarySums(db, month()));
+        benchmark::DoNotOptimize(BenchBooks::periodFiguresDirect(db, BenchBooks::month(), false));
     }
+    sqlite3_finalize(maxId);
     sqlite3_finalize(insert);
-    sqlite3_close(db);
+    BenchBooks::closeDirect(db);
     deleteBenchSales();
 }
 
@@ -318,7 +295,7 @@ void accountHistoryDirect(benchmark::State &state)
         sqlite3_finalize(st);
     }
     state.counters["rows"] = rows;
-    sqlite3_close(db);
+    BenchBooks::closeDirect(db);
 }
 
 // ---- scrolling a record tab ---------------------------------------------------
@@ -376,6 +353,7 @@ int main(int argc, char **argv)
     // The empty books first, so that the large books are the ones in force.
     BenchBooks::prepare(g_options.books, 0);
     g_file = BenchBooks::prepare(g_options.books, g_options.rows);
+    g_today = BenchBooks::endDate();
     std::printf("books: %lld rows per journal, ending %s\n", static_cast<long long>(g_options.rows),
                 qPrintable(BenchBooks::endDate().toString(Qt::ISODate)));
 
@@ -383,8 +361,25 @@ int main(int argc, char **argv)
     benchmark::RegisterBenchmark("start-up", [](benchmark::State &s) { startUp(s, g_options.rows); })->Unit(ms);
     benchmark::RegisterBenchmark("start-up, empty books", [](benchmark::State &s) { startUp(s, 0); })->Unit(ms);
     benchmark::RegisterBenchmark("balance query alone", balanceQueryDirect)->Unit(ms);
-    benchmark::RegisterBenchmark("year and back to month", periodSwitch)->Unit(ms);
-    benchmark::RegisterBenchmark("year and month sums", periodSumsDirect)->Unit(ms);
+    for (const bool wholeYear : {false, true}) {
+        const std::string period = wholeYear ? "Current Year" : "Current Month";
+        const std::string figures = wholeYear ? "year" : "month";
+        const int firstVisits = wholeYear ? 10 : 60;
+        benchmark::RegisterBenchmark((period + ", first visit").c_str(),
+                                     [=](benchmark::State &s) { periodChoice(s, wholeYear, true); })
+            ->Unit(ms)
+            ->Iterations(firstVisits);
+        benchmark::RegisterBenchmark((figures + " figures, first visit").c_str(),
+                                     [=](benchmark::State &s) { periodFiguresDirect(s, wholeYear, true); })
+            ->Unit(ms)
+            ->Iterations(firstVisits);
+        benchmark::RegisterBenchmark((period + ", return").c_str(),
+                                     [=](benchmark::State &s) { periodChoice(s, wholeYear, false); })
+            ->Unit(ms);
+        benchmark::RegisterBenchmark((figures + " figures, return").c_str(),
+                                     [=](benchmark::State &s) { periodFiguresDirect(s, wholeYear, false); })
+            ->Unit(ms);
+    }
     benchmark::RegisterBenchmark("new sale", newSale)->Unit(ms);
     benchmark::RegisterBenchmark("insert and month sums", newSaleDirect)->Unit(ms);
     benchmark::RegisterBenchmark("account history", accountHistory)->Unit(ms);
@@ -394,18 +389,22 @@ int main(int argc, char **argv)
     benchmark::RegisterBenchmark("tab: page down", [](benchmark::State &s) { tabSteps(s, Qt::Key_PageDown); })
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("one record of the year", [](benchmark::State &s) {
-        BenchBooks::keysetStepsDirect(s, g_file, 1, year().from, year().to);
+        BenchBooks::keysetStepsDirect(s, g_file, 1, BenchBooks::year().from, BenchBooks::year().to);
     })
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("a page of the year",
                                  [](benchmark::State &s) {
-                                     BenchBooks::keysetStepsDirect(s, g_file, std::max(1, g_tabRows), year().from, year().to);
+                                     BenchBooks::keysetStepsDirect(s, g_file, std::max(1, g_tabRows),
+                                                                   BenchBooks::year().from, BenchBooks::year().to);
                                  })
         ->Unit(benchmark::kMicrosecond);
 
     benchmark::Initialize(&argc, argv);
     BenchBooks::RatioReporter reporter({{"start-up", "balance query alone + start-up, empty books"},
-                                        {"year and back to month", "year and month sums"},
+                                        {"Current Month, first visit", "month figures, first visit"},
+                                        {"Current Month, return", "month figures, return"},
+                                        {"Current Year, first visit", "year figures, first visit"},
+                                        {"Current Year, return", "year figures, return"},
                                         {"new sale", "insert and month sums"},
                                         {"account history", "its first screen"},
                                         {"tab: row down", "one record of the year"},

@@ -462,8 +462,10 @@ const QList<TRecordData> *TEngineDatabase::keptResult(const QString &sql, const 
         const KeptResult &k = it->at(i);
         if (k.params != params)
             continue;
-        if (unchangedSince(sql, k.stamp))
+        if (unchangedSince(sql, k.stamp)) {
+            (*it)[i].lastUse = ++m_keptUses;
             return &k.rows;
+        }
         it->removeAt(i);
         --m_keptCount;
         return nullptr;
@@ -488,19 +490,29 @@ void TEngineDatabase::keepResult(const QString &sql, const QVariantList &params,
 {
     if (rows.size() > MaxKeptRows || !unchangedSince(sql, stamp))
         return;
-    // A handful of periods and accounts is what a session goes back to.
-    if (m_keptCount >= 64) {
-        m_kept.clear();
-        m_keptCount = 0;
-    }
     QList<KeptResult> &same = m_kept[sql];
     for (qsizetype i = 0; i < same.size(); ++i) {
         if (same.at(i).params == params) {
-            same[i] = {params, stamp, rows};
+            same[i] = {params, stamp, rows, ++m_keptUses};
             return;
         }
     }
-    same.append({params, stamp, rows});
+    // A handful of periods and accounts is what a session goes back to; the
+    // result used longest ago makes room (never all at once: the balances,
+    // the dearest of them, are asked for at every refresh).
+    if (m_keptCount >= MaxKeptResults) {
+        auto oldest = m_kept.end();
+        qsizetype oldestAt = -1;
+        for (auto k = m_kept.begin(); k != m_kept.end(); ++k)
+            for (qsizetype i = 0; i < k->size(); ++i)
+                if (oldestAt < 0 || k->at(i).lastUse < oldest->at(oldestAt).lastUse) {
+                    oldest = k;
+                    oldestAt = i;
+                }
+        oldest->removeAt(oldestAt);
+        --m_keptCount;
+    }
+    m_kept[sql].append({params, stamp, rows, ++m_keptUses});
     ++m_keptCount;
 }
 

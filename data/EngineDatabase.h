@@ -200,7 +200,10 @@ private:
         QVariantList params;
         TReadStamp stamp;
         QList<TRecordData> rows;
+        quint64 lastUse = 0;
     };
+    static constexpr int MaxKeptResults = 64;
+    quint64 m_keptUses = 0;
     QHash<QString, QList<KeptResult>> m_kept;
     int m_keptCount = 0;
 
