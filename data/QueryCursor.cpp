@@ -82,27 +82,17 @@ TQueryCursor::TQueryCursor(TEngineDatabase &db, const QString &statement) : m_db
     }
 }
 
+TQueryCursor::~TQueryCursor() = default;
+
 void TQueryCursor::readBatch(int n)
 {
     if (m_rows.isEmpty())
         m_stamp = m_db.readStamp();
     TSqlReader q(m_db, m_sql, QVariantList(m_params) << n << qint64(m_rows.size()));
     int got = 0;
-    const int ncols = int(m_columns.size());
-    for (;;) {
-        try {
-            if (!q.next())
-                break;
-        } catch (const EDatabaseError &e) {
-            if (e.message().startsWith(QLatin1String(SqlFunctions::BadAmountMarker)))
-                unfitSum(e.message());
-            throw;
-        }
+    while (step(q)) {
         TRecordData r;
-        r.values.resize(ncols);
-        for (int i = 0; i < ncols; ++i)
-            if (!q.read(i, m_columns.at(i).type, r.values, i))
-                unfitValue(q, i);
+        readRow(q, r);
         r.recNo = m_rows.size() + 1;
         m_rows << r;
         ++got;
@@ -113,6 +103,67 @@ void TQueryCursor::readBatch(int n)
         m_count = int(m_rows.size());
         m_db.keepResult(m_sql, m_params, m_stamp, m_rows);
     }
+}
+
+bool TQueryCursor::step(TSqlReader &q)
+{
+    try {
+        return q.next();
+    } catch (const EDatabaseError &e) {
+        if (e.message().startsWith(QLatin1String(SqlFunctions::BadAmountMarker)))
+            unfitSum(e.message());
+        throw;
+    }
+}
+
+void TQueryCursor::readRow(const TSqlReader &q, TRecordData &into)
+{
+    const int ncols = int(m_columns.size());
+    into.values.resize(ncols);
+    for (int i = 0; i < ncols; ++i)
+        if (!q.read(i, m_columns.at(i).type, into.values, i))
+            unfitValue(q, i);
+}
+
+bool TQueryCursor::nextStreamed(TRecordData &into)
+{
+    if (m_streamState == StreamState::Idle) {
+        m_streamed = 0;
+        if (m_atEnd) {
+            m_streamState = StreamState::Kept;
+        } else {
+            QString statement = m_sql;
+            statement.chop(int(qstrlen(" LIMIT ? OFFSET ?")));
+            m_stream = std::make_unique<TSqlReader>(m_db, statement, m_params);
+            m_streamState = StreamState::Running;
+        }
+    }
+    switch (m_streamState) {
+    case StreamState::Kept:
+        if (m_streamed >= m_rows.size())
+            break;
+        into = m_rows.at(m_streamed++);
+        return true;
+    case StreamState::Running:
+        try {
+            if (step(*m_stream)) {
+                readRow(*m_stream, into);
+                into.recNo = ++m_streamed;
+                return true;
+            }
+        } catch (...) {
+            m_stream.reset();
+            m_streamState = StreamState::Done;
+            throw;
+        }
+        break;
+    case StreamState::Idle:
+    case StreamState::Done:
+        break;
+    }
+    m_stream.reset();
+    m_streamState = StreamState::Done;
+    return false;
 }
 
 // Whether a date column the statement compares or orders by holds a date in

@@ -27,6 +27,9 @@ public:
     // filtered open table goes to its first record.
     void setFilter(const QString &text);
     bool Filtered() const { return m_filtered; }
+    // The condition the table's reads go through now: the filter while
+    // Filtered, else none.
+    TFilterExpr ActiveFilter() const { return m_filtered ? m_filter : TFilterExpr(); }
     // Settles a pending change, switches the filter and goes to the first
     // record.
     void setFiltered(bool filtered);
