@@ -1,10 +1,13 @@
 #include "AdminTool.h"
 
 #include "Clock.h"
+#include "CsvExport.h"
 #include "EDatabaseError.h"
 #include "EngineCatalog.h"
 #include "EngineConfig.h"
 #include "EngineDatabase.h"
+#include "FilterExpr.h"
+#include "RecordReader.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -739,4 +742,44 @@ AdminTool::TAliasLocation AdminTool::location(const QString &alias)
 {
     const QString folder = EngineConfig::aliasFolder(alias);
     return {folder, EngineConfig::databaseFile(folder)};
+}
+
+qint64 AdminTool::exportTable(const QString &alias, const TExportOptions &options)
+{
+    const TTableDef *table = EngineCatalog::find(options.table);
+    if (!table)
+        throw EDatabaseError(QStringLiteral("Table does not exist: %1").arg(options.table));
+    const TColumnDef *order = table->column(table->orderColumn);
+    const bool dated = order && order->type == TFieldType::Date;
+    if ((options.from.isValid() || options.to.isValid()) && !dated)
+        throw EDatabaseError(QStringLiteral("%1 has no dates to choose records by").arg(table->fileName));
+
+    // The bounds go through the engine's own filter, written as ISO dates.
+    TFormatSettings iso;
+    iso.ShortDateFormat = QStringLiteral("yyyy/mm/dd");
+    iso.DateSeparator = QLatin1Char('-');
+    QStringList conditions;
+    if (options.from.isValid())
+        conditions << QStringLiteral("%1 >= '%2'").arg(table->orderColumn, options.from.toString(Qt::ISODate));
+    if (options.to.isValid())
+        conditions << QStringLiteral("%1 <= '%2'").arg(table->orderColumn, options.to.toString(Qt::ISODate));
+    const TFilterExpr filter = TFilterExpr::parse(
+        conditions.join(QStringLiteral(" AND ")),
+        [table](const QString &name) -> std::optional<TFilterExpr::Column> {
+            if (const TColumnDef *c = table->column(name))
+                return TFilterExpr::Column{c->name, c->type};
+            return std::nullopt;
+        },
+        iso, Clock::today());
+
+    TRecordReader reader(TEngineDatabase::forAlias(alias), *table, filter);
+    QStringList titles;
+    for (int c = 0; c < reader.columnCount(); ++c)
+        titles << reader.columnName(c);
+    qint64 written = 0;
+    CsvExport::write(reader, titles, options.file, [&written](qint64 n) {
+        written = n;
+        return true;
+    });
+    return written;
 }

@@ -82,6 +82,23 @@ struct TCheckReport
 // the tables or the file.
 TCheckReport check(const QString &alias);
 
+struct TExportOptions
+{
+    QString table;  // "Sales", "Sales.DB", ... without regard to case
+    QDate from;     // invalid: no bound; a table without dates takes none
+    QDate to;
+    QString file;
+};
+
+// Writes a table's records to a CSV file in the program's export format,
+// in the table's reading order: a header row of its stored field names, one
+// line a record, ISO dates and numbers that read back exactly. With `from`
+// or `to`, only the records dated within them (inclusive). The file
+// appears whole or not at all. Returns how many records it holds. Throws
+// for an unknown table, bounds on a table without dates, a stored value the
+// program refuses to read, or a file that cannot be written.
+qint64 exportTable(const QString &alias, const TExportOptions &options);
+
 struct TAliasLocation
 {
     QString folder;

@@ -5,14 +5,17 @@
 #include "AdminTool.h"
 
 #include "EDatabaseError.h"
+#include "EngineCatalog.h"
 #include "EngineDatabase.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QTextStream>
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -72,10 +75,12 @@ int run(const QCoreApplication &app)
                        "  sample         fill empty books with a small set of sample records\n"
                        "  generate       fill empty books with large generated books (needs --rows)\n"
                        "  check          check the tables and the file, and count the records\n"
-                       "  alias          show the alias's folder and database file"));
+                       "  alias          show the alias's folder and database file\n"
+                       "  export TABLE [--from DATE] [--to DATE] FILE\n"
+                       "                 write a table's records to a CSV file"));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("create, sample, generate, check or alias"),
-                                 QStringLiteral("command [FOLDER]"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("create, sample, generate, check, alias or export"),
+                                 QStringLiteral("command [FOLDER | TABLE FILE]"));
     const QCommandLineOption aliasOption(QStringLiteral("alias"), QStringLiteral("Database alias (default ARD)."),
                                          QStringLiteral("NAME"), AdminTool::DefaultAlias);
     const QCommandLineOption rowsOption(QStringLiteral("rows"), QStringLiteral("generate: records per journal."),
@@ -93,8 +98,13 @@ int run(const QCoreApplication &app)
                                        QStringLiteral("YYYY-MM-DD"));
     const QList<QCommandLineOption> generateOptions = {rowsOption,     yearsOption, seedOption,
                                                        accountsOption, typesOption, endOption};
+    const QCommandLineOption fromOption(QStringLiteral("from"),
+                                        QStringLiteral("export: the first date, YYYY-MM-DD."), QStringLiteral("DATE"));
+    const QCommandLineOption toOption(QStringLiteral("to"), QStringLiteral("export: the last date, YYYY-MM-DD."),
+                                      QStringLiteral("DATE"));
+    const QList<QCommandLineOption> exportOptions = {fromOption, toOption};
     parser.addOption(aliasOption);
-    for (const QCommandLineOption &o : generateOptions)
+    for (const QCommandLineOption &o : generateOptions + exportOptions)
         parser.addOption(o);
 
     if (!parser.parse(app.arguments()))
@@ -109,18 +119,24 @@ int run(const QCoreApplication &app)
     const QString alias = parser.value(aliasOption);
 
     static const QStringList commands = {QStringLiteral("create"), QStringLiteral("sample"), QStringLiteral("generate"),
-                                         QStringLiteral("check"), QStringLiteral("alias")};
+                                         QStringLiteral("check"), QStringLiteral("alias"), QStringLiteral("export")};
     if (!commands.contains(command))
         return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
-    const qsizetype expectedArgs = command == QLatin1String("create") ? 2 : 1;
+    const bool exporting = command == QLatin1String("export");
+    const qsizetype expectedArgs = command == QLatin1String("create") ? 2 : exporting ? 3 : 1;
     if (args.size() < expectedArgs)
-        return usageError(QStringLiteral("%1 needs a folder").arg(command));
+        return usageError(exporting ? QStringLiteral("export needs a table and a file")
+                                    : QStringLiteral("%1 needs a folder").arg(command));
     if (args.size() > expectedArgs)
         return usageError(QStringLiteral("unexpected argument \"%1\"").arg(args.at(expectedArgs)));
     if (command != QLatin1String("generate"))
         for (const QCommandLineOption &o : generateOptions)
             if (parser.isSet(o))
                 return usageError(QStringLiteral("--%1 is an option of generate only").arg(o.names().constFirst()));
+    if (!exporting)
+        for (const QCommandLineOption &o : exportOptions)
+            if (parser.isSet(o))
+                return usageError(QStringLiteral("--%1 is an option of export only").arg(o.names().constFirst()));
     if (alias.isEmpty())
         return usageError(QStringLiteral("--alias needs a name"));
 
@@ -159,6 +175,21 @@ int run(const QCoreApplication &app)
             out() << "Wrote " << r.rowsWritten << " rows (" << o.rows << " per journal, " << o.accounts << " accounts, "
                   << o.types << " expense types) to alias " << alias << " in "
                   << QString::number(double(r.elapsedMs) / 1000.0, 'f', 2) << " s\n";
+        } else if (exporting) {
+            AdminTool::TExportOptions o;
+            o.table = args.at(1);
+            o.file = args.at(2);
+            for (const auto &[option, date] : {std::pair{&fromOption, &o.from}, std::pair{&toOption, &o.to}}) {
+                if (!parser.isSet(*option))
+                    continue;
+                *date = QDate::fromString(parser.value(*option), QStringLiteral("yyyy-MM-dd"));
+                if (!date->isValid())
+                    return usageError(QStringLiteral("--%1 needs a date YYYY-MM-DD, not \"%2\"")
+                                          .arg(option->names().constFirst(), parser.value(*option)));
+            }
+            const qint64 written = AdminTool::exportTable(alias, o);
+            out() << "Wrote " << written << " records of " << EngineCatalog::find(o.table)->fileName << " to "
+                  << QDir::toNativeSeparators(o.file) << '\n';
         } else if (command == QLatin1String("check")) {
             const AdminTool::TCheckReport report = AdminTool::check(alias);
             out() << AdminTool::location(alias).databaseFile << " (alias " << alias << "): "

@@ -1,5 +1,6 @@
 #include "AdminTool.h"
 #include "Clock.h"
+#include "CsvParse.h"
 #include "EDatabaseError.h"
 #include "EngineCatalog.h"
 #include "EngineConfig.h"
@@ -119,6 +120,10 @@ private slots:
     void generateFailureLeavesBooksEmpty();
     void generateRejectsOptions_data();
     void generateRejectsOptions();
+    void exportWritesTheRecords_data();
+    void exportWritesTheRecords();
+    void exportRefuses_data();
+    void exportRefuses();
     void executable_data();
     void executable();
 
@@ -564,6 +569,104 @@ void tst_AdminTool::generateRejectsOptions()
     QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Accounts")), 0);
 }
 
+// The records of the days asked for, in the table's reading order (a date
+// another program wrote in another form goes by the day it names), every
+// stored field under its name, read back exactly.
+void tst_AdminTool::exportWritesTheRecords_data()
+{
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<QStringList>("ids");
+    QTest::newRow("every record, no date first") << QDate() << QDate() << QStringList{"5", "3", "1", "4", "2"};
+    QTest::newRow("from a day") << QDate(2024, 3, 2) << QDate() << QStringList{"1", "4", "2"};
+    QTest::newRow("up to a day") << QDate() << QDate(2024, 3, 2) << QStringList{"3", "1", "4"};
+    QTest::newRow("one day") << QDate(2024, 3, 2) << QDate(2024, 3, 2) << QStringList{"1", "4"};
+    QTest::newRow("no day between") << QDate(2024, 3, 3) << QDate(2024, 3, 2) << QStringList{};
+}
+
+void tst_AdminTool::exportWritesTheRecords()
+{
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(QStringList, ids);
+    QVERIFY_DB(AdminTool::create(Alias, folder()));
+    TEngineDatabase &db = TEngineDatabase::forAlias(Alias);
+    const QString sale =
+        QStringLiteral("INSERT INTO Sales (Id, DocDate, Customer, SalesMan, Total, Remarks, AccID) VALUES (?, ?, ?, ?, ?, ?, ?)");
+    QVERIFY_DB(db.write(sale, {1, QStringLiteral("2024-03-02"), QStringLiteral("A, \"B\""), QString(), 1e-5,
+                               QStringLiteral("line\r\nbreak"), 1}));
+    QVERIFY_DB(db.write(sale, {2, QStringLiteral("2024-03-09"), QStringLiteral("\u05e9\u05dc\u05d5\u05dd"), QStringLiteral("S"),
+                               0.1 + 0.2, QVariant(), QVariant()}));
+    QVERIFY_DB(db.write(sale, {3, QStringLiteral("2024-03-01"), QStringLiteral("C"), QString(), -2.5, QString(), 2}));
+    QVERIFY_DB(db.write(sale, {4, QStringLiteral("2024-03-02 18:30"), QStringLiteral("D"), QString(), 7.0, QString(), 2}));
+    QVERIFY_DB(db.write(sale, {5, QVariant(), QStringLiteral("E"), QString(), QVariant(), QString(), 2}));
+
+    AdminTool::TExportOptions o;
+    o.table = QStringLiteral("sales.db");
+    o.from = from;
+    o.to = to;
+    o.file = m_dir->filePath(QStringLiteral("sales.csv"));
+    qint64 written = -1;
+    QVERIFY_DB(written = AdminTool::exportTable(Alias, o));
+    QCOMPARE(written, ids.size());
+    const QList<QStringList> records = readCsvFile(o.file);
+    QCOMPARE(records.value(0), (QStringList{"Id", "DocDate", "Customer", "SalesMan", "Total", "Remarks", "AccID"}));
+    QStringList got;
+    for (qsizetype r = 1; r < records.size(); ++r)
+        got << records.at(r).value(0);
+    QCOMPARE(got, ids);
+    const QHash<QString, QStringList> expected = {
+        {"1", {"1", "2024-03-02", "A, \"B\"", "", "1E-5", "line\r\nbreak", "1"}},
+        {"2", {"2", "2024-03-09", "\u05e9\u05dc\u05d5\u05dd", "S", "0.30000000000000004", "", ""}},
+        {"4", {"4", "2024-03-02", "D", "", "7", "", "2"}},
+        {"5", {"5", "", "E", "", "", "", "2"}},
+    };
+    for (qsizetype r = 1; r < records.size(); ++r)
+        if (expected.contains(records.at(r).value(0)))
+            QCOMPARE(records.at(r), expected.value(records.at(r).value(0)));
+}
+
+void tst_AdminTool::exportRefuses_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown table") << "Invoices" << QDate() << QString() << "Table does not exist: Invoices";
+    QTest::newRow("dates on a master list")
+        << "Accounts" << QDate(2024, 1, 1) << QString() << "Accounts.db has no dates to choose records by";
+    QTest::newRow("a value that does not fit")
+        << "AccTrans" << QDate()
+        << "INSERT INTO AccTrans (DocDate, Increase, AccID) VALUES ('2024-03-01', 'lots', 1)"
+        << "AccTrans.db, record 1: the field Increase holds 'lots', which is not a number";
+}
+
+// A refused export writes nothing, and a file already there keeps what it
+// held.
+void tst_AdminTool::exportRefuses()
+{
+    QFETCH(QString, table);
+    QFETCH(QDate, from);
+    QFETCH(QString, fixture);
+    QFETCH(QString, message);
+    QVERIFY_DB(AdminTool::create(Alias, folder()));
+    if (!fixture.isEmpty())
+        QVERIFY_DB(TEngineDatabase::forAlias(Alias).write(fixture, {}));
+    AdminTool::TExportOptions o;
+    o.table = table;
+    o.from = from;
+    o.file = m_dir->filePath(QStringLiteral("out.csv"));
+    {
+        QFile f(o.file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("kept");
+    }
+    QCOMPARE(errorOf([&o] { AdminTool::exportTable(Alias, o); }), message);
+    QFile f(o.file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("kept"));
+}
+
 void tst_AdminTool::executable_data()
 {
     QTest::addColumn<bool>("withBooks");         // the alias's books exist before the run
@@ -612,6 +715,24 @@ void tst_AdminTool::executable_data()
                                                      QStringLiteral("3"),          QStringLiteral("--types"),
                                                      QStringLiteral("2")}
                               << 0 << QStringLiteral("205 rows");
+    const QString csv = QStringLiteral("@folder/out.csv");
+    QTest::newRow("export") << true
+                            << QStringList{QStringLiteral("export"), QStringLiteral("Purchases"), QStringLiteral("--from"),
+                                           QStringLiteral("2024-01-01"), QStringLiteral("--to"),
+                                           QStringLiteral("2024-12-31"), csv}
+                            << 0 << QStringLiteral("Wrote 0 records of Purchases.DB to ");
+    QTest::newRow("export without a file")
+        << true << QStringList{QStringLiteral("export"), QStringLiteral("Sales")} << 2 << QStringLiteral("a file");
+    QTest::newRow("export from no date")
+        << true << QStringList{QStringLiteral("export"), QStringLiteral("Sales"), QStringLiteral("--from"),
+                               QStringLiteral("1 March"), csv}
+        << 2 << QStringLiteral("1 March");
+    QTest::newRow("option of export")
+        << true << QStringList{QStringLiteral("check"), QStringLiteral("--to"), QStringLiteral("2024-01-01")} << 2
+        << QStringLiteral("--to");
+    QTest::newRow("export unknown table")
+        << true << QStringList{QStringLiteral("export"), QStringLiteral("Invoices"), csv} << 1
+        << QStringLiteral("Invoices");
 }
 
 void tst_AdminTool::executable()
