@@ -15,6 +15,7 @@
 #include "TFloatField.h"
 #include "TQuery.h"
 #include "TTable.h"
+#include "TGridCsvExport.h"
 #include "TwwDBGrid.h"
 #include "frmAboutUnit.h"
 #include "frmAccStatementUnit.h"
@@ -33,6 +34,7 @@
 #include <QLocale>
 #include <QScreen>
 #include <QUrl>
+#include <utility>
 
 TfrmMain *frmMain = nullptr;
 
@@ -153,6 +155,13 @@ void TfrmMain::configureGrids()
         g->setOptions(tabOptions);
         g->setKeyOptions(TwwCustomDBGrid::DefaultKeyOptions);
     }
+    // Every list exports to CSV (its context menu, Ctrl+Shift+E).
+    const std::pair<TwwDBGrid *, const char *> lists[] = {
+        {ui->wwDBGrid1, "Account Balances"}, {ui->wwDBGrid6, "Expense Totals"},
+        {ui->wwDBGrid2, "Account Transactions"}, {ui->wwDBGrid3, "Sales and Income"},
+        {ui->wwDBGrid4, "Expenses"}, {ui->wwDBGrid5, "Purchases"}};
+    for (const auto &[grid, name] : lists)
+        TGridCsvExport::install(grid, QString::fromLatin1(name));
 }
 
 void TfrmMain::BindDataModule()

@@ -3,6 +3,7 @@
 #include "TField.h"
 #include "TwwCustomDBGrid.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 
@@ -36,7 +37,14 @@ bool TwwInplaceEdit::passesToGrid(const QKeyEvent *e) const
 bool TwwInplaceEdit::event(QEvent *e)
 {
     if (e->type() == QEvent::ShortcutOverride) {
-        // While it is open the editor claims every key from the window.
+        // While it is open the editor claims every key from the window, but
+        // for the commands the grid carries (Export to CSV), which work
+        // from the cell as from the grid.
+        const QKeySequence pressed(static_cast<QKeyEvent *>(e)->keyCombination());
+        for (const QAction *action : m_grid->actions()) {
+            if (action->shortcut() == pressed)
+                return QLineEdit::event(e);
+        }
         e->accept();
         return true;
     }

@@ -2,6 +2,7 @@
 
 #include "DMUnit.h"
 #include "MessageDlg.h"
+#include "TGridCsvExport.h"
 #include "TTable.h"
 #include "TwwDBGrid.h"
 #include "TwwDBNavigator.h"
@@ -39,6 +40,7 @@ void TMasterListDialog::setUpList(Qt::WindowFlags flags, FormSupport::Family fam
     grid->setKeyOptions(dgEnterToTab | dgAllowDelete | dgAllowInsert);
     grid->setSelected({column});
     grid->setDataSource(source);
+    TGridCsvExport::install(grid, windowTitle());
 
     navigator->setShowHint(true);
     navigator->setDataSource(source);

@@ -3,6 +3,7 @@
 #include "DMUnit.h"
 #include "FormSupport.h"
 #include "TDataSource.h"
+#include "TGridCsvExport.h"
 #include "TQuery.h"
 #include "TwwDBGrid.h"
 
@@ -56,6 +57,7 @@ TDataSource *TStatementWindow::setUpGrid(TwwDBGrid *grid, const QStringList &col
     grid->PaintOptions().AlternatingRowColor = AlternatingRowColor;
     grid->setSelected(columns);
     grid->setDataSource(source);
+    TGridCsvExport::install(grid, windowTitle());
 
     connect(close, &QPushButton::clicked, this, [this, close] { BitBtn1Click(close); });
     grid->setFocus();
