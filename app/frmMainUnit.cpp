@@ -13,9 +13,10 @@
 #include "TDataSource.h"
 #include "TDateTimePicker.h"
 #include "TFloatField.h"
-#include "TQuery.h"
-#include "TTable.h"
 #include "TGridCsvExport.h"
+#include "TQuery.h"
+#include "TStringField.h"
+#include "TTable.h"
 #include "TwwDBGrid.h"
 #include "frmAboutUnit.h"
 #include "frmAccStatementUnit.h"
@@ -644,13 +645,21 @@ QString keyText(TDataSet *query, TField *key)
     return QString::number(key->AsInteger());
 }
 
+// The name a Summary row shows, for the title of the statement's printout.
+QString rowText(TDataSet *query, TField *name)
+{
+    return query->Active() && !query->IsEmpty() ? name->DisplayText() : QString();
+}
+
 } // namespace
 
 void TfrmMain::lblAccTransClick(QObject *)
 {
-    TfrmAccStatement::Execute(this, QStringLiteral("select * From AccTrans Where AccID = ") +
-                                        keyText(DM->AccBalancesQuery, DM->AccBalancesQueryAccID) +
-                                        QStringLiteral(" Order By DocDate"));
+    TfrmAccStatement::Execute(this,
+                              QStringLiteral("select * From AccTrans Where AccID = ") +
+                                  keyText(DM->AccBalancesQuery, DM->AccBalancesQueryAccID) +
+                                  QStringLiteral(" Order By DocDate"),
+                              rowText(DM->AccBalancesQuery, DM->AccBalancesQueryAccount));
 }
 
 void TfrmMain::wwDBGrid1DblClick(QObject *Sender)
@@ -660,7 +669,9 @@ void TfrmMain::wwDBGrid1DblClick(QObject *Sender)
 
 void TfrmMain::Label7Click(QObject *)
 {
-    TrptExpensesStatement::Execute(this, QStringLiteral("select * From Expenses Where ExpType = ") +
-                                             keyText(DM->ExpTotalsQuery, DM->ExpTotalsQueryExpType) +
-                                             QStringLiteral(" Order By DocDate"));
+    TrptExpensesStatement::Execute(this,
+                                   QStringLiteral("select * From Expenses Where ExpType = ") +
+                                       keyText(DM->ExpTotalsQuery, DM->ExpTotalsQueryExpType) +
+                                       QStringLiteral(" Order By DocDate"),
+                                   rowText(DM->ExpTotalsQuery, DM->ExpTotalsQueryExpenses));
 }

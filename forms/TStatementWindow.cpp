@@ -2,10 +2,16 @@
 
 #include "DMUnit.h"
 #include "FormSupport.h"
+#include "MessageDlg.h"
 #include "TDataSource.h"
+#include "TField.h"
 #include "TGridCsvExport.h"
 #include "TQuery.h"
+#include "TStatementPrint.h"
 #include "TwwDBGrid.h"
+
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 
 #include <QPushButton>
 
@@ -43,7 +49,8 @@ TQuery *TStatementWindow::createQuery(const QString &objectName)
     return m_query;
 }
 
-TDataSource *TStatementWindow::setUpGrid(TwwDBGrid *grid, const QStringList &columns, QPushButton *close)
+TDataSource *TStatementWindow::setUpGrid(TwwDBGrid *grid, const QStringList &columns, QPushButton *close,
+                                         QPushButton *print)
 {
     Q_ASSERT(m_query);
     // Both windows call their data source AccTransDS, the expense statement
@@ -60,6 +67,8 @@ TDataSource *TStatementWindow::setUpGrid(TwwDBGrid *grid, const QStringList &col
     TGridCsvExport::install(grid, windowTitle());
 
     connect(close, &QPushButton::clicked, this, [this, close] { BitBtn1Click(close); });
+    connect(print, &QPushButton::clicked, this, &TStatementWindow::Print);
+    m_grid = grid;
     grid->setFocus();
     return source;
 }
@@ -80,4 +89,30 @@ void TStatementWindow::showEvent(QShowEvent *e)
 void TStatementWindow::BitBtn1Click(QObject *)
 {
     reject();
+}
+
+QString TStatementWindow::printTitle() const
+{
+    return m_subject.isEmpty() ? windowTitle() : windowTitle() + QStringLiteral(": ") + m_subject;
+}
+
+void TStatementWindow::printTo(QPagedPaintDevice *device)
+{
+    QList<TStatementPrint::Column> columns;
+    for (int c = 0; c < m_grid->ColumnCount(); ++c) {
+        if (TField *f = m_grid->ColumnField(c))
+            columns << TStatementPrint::Column{f, m_grid->ColumnTitle(c), f->DisplayWidth()};
+    }
+    TStatementPrint(m_query, columns, printTitle()).print(device);
+}
+
+void TStatementWindow::Print()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(printTitle());
+    QPrintPreviewDialog preview(&printer, this);
+    preview.setWindowTitle(QStringLiteral("Print Preview"));
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [&](QPrinter *target) { MessageDlg::Guard(&preview, [&] { printTo(target); }); });
+    preview.exec();
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QStringList>
 
+class QPagedPaintDevice;
 class QPushButton;
 class TDataSource;
 class TQuery;
@@ -31,6 +32,18 @@ public:
     // Close.
     void BitBtn1Click(QObject *Sender);
 
+    // What the statement is of (an account's or an expense type's name), for
+    // the title of its printout.
+    void setSubject(const QString &subject) { m_subject = subject; }
+    // Print...: the statement in a print preview, from which it prints or
+    // is saved as PDF.
+    void Print();
+    // The printout's title: the caption and what the statement is of.
+    QString printTitle() const;
+    // Draws the printout on `device` (a printer, a PDF file). Throws
+    // EDatabaseError when a record cannot be read.
+    void printTo(QPagedPaintDevice *device);
+
 protected:
     explicit TStatementWindow(QWidget *parent);
 
@@ -40,12 +53,14 @@ protected:
     // owns it.
     TQuery *createQuery(const QString &objectName);
     // Shows `columns` (grid column descriptions) of the query, read-only and
-    // by whole rows, through a data source it returns; makes `close` close
-    // and gives the grid the focus.
-    TDataSource *setUpGrid(TwwDBGrid *grid, const QStringList &columns, QPushButton *close);
+    // by whole rows, through a data source it returns; makes `close` close,
+    // `print` print, and gives the grid the focus.
+    TDataSource *setUpGrid(TwwDBGrid *grid, const QStringList &columns, QPushButton *close, QPushButton *print);
 
     void showEvent(QShowEvent *e) override;
 
 private:
     TQuery *m_query = nullptr;
+    TwwDBGrid *m_grid = nullptr;
+    QString m_subject;
 };

@@ -27,7 +27,7 @@ TfrmAccStatement::TfrmAccStatement(QWidget *parent) : TStatementWindow(parent), 
                            {QStringLiteral("DocDate\t10\tDocDate"), QStringLiteral("Transaction\t22\tTransaction"),
                             QStringLiteral("Increase\t14\tIncrease"), QStringLiteral("Decrease\t14\tDecrease"),
                             QStringLiteral("Remarks\t34\tRemarks")},
-                           ui->BitBtn1);
+                           ui->BitBtn1, ui->btnPrint);
 }
 
 TfrmAccStatement::~TfrmAccStatement()
@@ -35,9 +35,10 @@ TfrmAccStatement::~TfrmAccStatement()
     delete ui;
 }
 
-void TfrmAccStatement::Execute(QWidget *parent, const QString &SQL)
+void TfrmAccStatement::Execute(QWidget *parent, const QString &SQL, const QString &subject)
 {
     TfrmAccStatement window(parent);
+    window.setSubject(subject);
     window.OpenStatement(SQL);
     window.exec();
 }

@@ -23,7 +23,7 @@ TrptExpensesStatement::TrptExpensesStatement(QWidget *parent)
     AccTransDS = setUpGrid(ui->wwDBGrid2,
                            {QStringLiteral("DocDate\t10\tDocDate"), QStringLiteral("Amount\t14\tAmount"),
                             QStringLiteral("Remarks\t34\tRemarks")},
-                           ui->BitBtn1);
+                           ui->BitBtn1, ui->btnPrint);
 }
 
 TrptExpensesStatement::~TrptExpensesStatement()
@@ -31,9 +31,10 @@ TrptExpensesStatement::~TrptExpensesStatement()
     delete ui;
 }
 
-void TrptExpensesStatement::Execute(QWidget *parent, const QString &SQL)
+void TrptExpensesStatement::Execute(QWidget *parent, const QString &SQL, const QString &subject)
 {
     TrptExpensesStatement window(parent);
+    window.setSubject(subject);
     window.OpenStatement(SQL);
     window.exec();
 }

@@ -45,6 +45,7 @@ public:
 
     // The whole drill-down: creates the window over `parent`, runs the
     // statement, shows the window modally and destroys it. An error of the
-    // statement propagates to the caller before any window shows.
-    static void Execute(QWidget *parent, const QString &SQL);
+    // statement propagates to the caller before any window shows. `subject`
+    // names what the statement is of, for its printout.
+    static void Execute(QWidget *parent, const QString &SQL, const QString &subject = QString());
 };
