@@ -197,6 +197,12 @@ double BenchBooks::peakMemoryMb()
     return double(u.ru_maxrss) / 1024.0;
 }
 
+std::string &BenchBooks::ratiosFile()
+{
+    static std::string file;
+    return file;
+}
+
 void BenchBooks::RatioReporter::ReportRuns(const std::vector<Run> &runs)
 {
     ConsoleReporter::ReportRuns(runs);
@@ -213,6 +219,8 @@ void BenchBooks::RatioReporter::Finalize()
 {
     ConsoleReporter::Finalize();
     std::printf("\n%-40s %-50s %10s %12s %7s\n", "measured", "against", "ms", "baseline ms", "ratio");
+    // The same lines for scripts (bench/curve), tab-separated.
+    FILE *ratios = ratiosFile().empty() ? nullptr : std::fopen(ratiosFile().c_str(), "w");
     for (const auto &[name, baseline] : m_pairs) {
         auto it = m_ms.find(name);
         if (it == m_ms.end())
@@ -237,8 +245,15 @@ void BenchBooks::RatioReporter::Finalize()
             continue;
         std::printf("%-40s %-50s %10.3f %12.3f %7.2f\n", name.c_str(), baseline.c_str(), it->second, base,
                     it->second / base);
+        if (ratios)
+            std::fprintf(ratios, "%s\t%s\t%.4f\t%.4f\t%.4f\n", name.c_str(), baseline.c_str(), it->second, base,
+                         it->second / base);
     }
     std::printf("\npeak memory: %.1f MB\n", peakMemoryMb());
+    if (ratios) {
+        std::fprintf(ratios, "peak memory MB\t%.1f\n", peakMemoryMb());
+        std::fclose(ratios);
+    }
 }
 
 BenchBooks::Options BenchBooks::parseOptions(int &argc, char **argv)
@@ -250,6 +265,8 @@ BenchBooks::Options BenchBooks::parseOptions(int &argc, char **argv)
             o.rows = std::atoll(argv[i] + 7);
         else if (std::strncmp(argv[i], "--books=", 8) == 0)
             o.books = QString::fromLocal8Bit(argv[i] + 8);
+        else if (std::strncmp(argv[i], "--ratios=", 9) == 0)
+            ratiosFile() = argv[i] + 9;
         else
             argv[out++] = argv[i];
     }

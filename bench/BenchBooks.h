@@ -86,6 +86,9 @@ struct Options
     qint64 rows = 1000000;
     QString books = QStringLiteral("bench-books");
 };
+// Also takes --ratios=FILE: the ratio table written there as well,
+// tab-separated, for scripts.
 Options parseOptions(int &argc, char **argv);
+std::string &ratiosFile();
 
 } // namespace BenchBooks
