@@ -180,7 +180,7 @@ private:
         bool readOnlyFlag = false;  // the column list's flag "T"
     };
 
-    // Link notifications.
+    // Link notifications (TwwCustomDBGrid.cpp; the scroll in ...Scrolling.cpp).
     void linkActive();
     void linkDataSetChanged();
     void linkScrolled(int distance);
@@ -189,7 +189,7 @@ private:
     void linkLayoutChanged();
     void linkUpdateData();
 
-    // Layout.
+    // Layout (TwwCustomDBGrid.cpp; the scroll bars in ...Scrolling.cpp).
     void applySelected();
     void rebuildColumns();
     void updateMetrics();
@@ -203,14 +203,18 @@ private:
     bool lineReadOnly(const TField *field) const;
     int zeroWidth() const;
 
-    // Painting.
+    // Painting (TwwCustomDBGridPaint.cpp).
+    // How a field's values line up in its cells and in the cell editor.
+    static Qt::Alignment fieldAlignment(const TField *f);
     void paintTitles(QPainter &p, const QRect &clip);
     void paintRow(QPainter &p, int row);
     void drawIndicator(QPainter &p, const QRect &r, int row);
     void invalidateRow(int row);
     void invalidateIndicator();
 
-    // Actions.
+    // Actions: moves and keys (TwwCustomDBGridKeys.cpp), the scroll bar
+    // (...Scrolling.cpp), the mouse (...Mouse.cpp), the shared checks
+    // (TwwCustomDBGrid.cpp).
     bool editsInPlace() const;
     bool canEditCell() const;
     void moveBy(int distance);
@@ -233,7 +237,7 @@ private:
     bool claimsKey(const QKeyEvent *e) const;
     bool unchangedNewRecord() const;
 
-    // The cell editor.
+    // The cell editor and the focus (TwwCustomDBGridEditing.cpp).
     void showEditor(bool selectAll = true);
     void hideEditor();
     void updateEditorGeometry();
