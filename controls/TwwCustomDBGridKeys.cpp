@@ -112,16 +112,16 @@ bool TwwCustomDBGrid::processKey(QKeyEvent *e, bool fromEditor)
 
     switch (key) {
     case Qt::Key_Up:
-        guard([&] { ctrl ? moveBy(-CurrentRow()) : keyUp(); });
+        guard([&] { ctrl ? moveToRow(0) : keyUp(); });
         return true;
     case Qt::Key_Down:
-        guard([&] { ctrl ? moveBy(RecordRowCount() - 1 - CurrentRow()) : keyDown(true); });
+        guard([&] { ctrl ? moveToRow(RecordRowCount() - 1) : keyDown(true); });
         return true;
     case Qt::Key_PageUp:
-        guard([&] { moveBy(ctrl ? -CurrentRow() : -m_visibleRows); });
+        guard([&] { ctrl ? moveToRow(0) : moveBy(-m_visibleRows); });
         return true;
     case Qt::Key_PageDown:
-        guard([&] { moveBy(ctrl ? RecordRowCount() - 1 - CurrentRow() : m_visibleRows); });
+        guard([&] { ctrl ? moveToRow(RecordRowCount() - 1) : moveBy(m_visibleRows); });
         return true;
     case Qt::Key_Home:
         guard([&] { (ctrl || homeEndMoveRecords) ? ds->First() : firstColumn(); });

@@ -1,5 +1,6 @@
 #include "TwwCustomDBGrid.h"
 
+#include "TDataSet.h"
 #include "TField.h"
 #include "TwwGridDataLink.h"
 
@@ -55,17 +56,26 @@ void TwwCustomDBGrid::mousePressEvent(QMouseEvent *e)
     });
 }
 
-// Makes the record shown on `row` current. An unchanged new record is
-// dropped on the way, which moves the rows below it up by one.
+// Makes the record shown on `row` current. A pending change is settled on
+// the way (an untouched new record dropped, a changed one stored), which can
+// rearrange the rows, so then the record is found again by its bookmark
+// rather than by its distance from the current row.
 void TwwCustomDBGrid::moveToRow(int row)
 {
     const int current = CurrentRow();
     if (row == current)
         return;
-    int distance = row - current;
-    if (unchangedNewRecord() && row > current)
-        --distance;
-    moveBy(distance);
+    TDataSet *ds = DataSet();
+    if (ds->State() != TDataSetState::dsBrowse) {
+        m_dataLink->setActiveRecord(row);
+        const TBookmark target = ds->GetBookmark();
+        m_dataLink->setActiveRecord(m_dataLink->ActiveRecord());
+        if (!target.isEmpty()) {
+            ds->GotoBookmark(target);
+            return;
+        }
+    }
+    moveBy(row - current);
 }
 
 void TwwCustomDBGrid::mouseMoveEvent(QMouseEvent *e)

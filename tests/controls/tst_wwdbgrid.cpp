@@ -559,6 +559,77 @@ private Q_SLOTS:
         QCOMPARE(DM->ExpensesTableDocDate->DisplayWidth(), 10);
     }
 
+    // A click makes the clicked record current even when a pending change
+    // must be settled first: dropping an untouched new record or storing a
+    // typed one rearranges the rows, and the click still lands on the record
+    // the user saw under the mouse (which Ctrl+Delete then deletes).
+    void clickAfterANewRecord_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("rows");   // data rows shown
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("clicked");
+        QTest::newRow("appended below all records, click above") << false << 5 << 8 << "Down on the last" << 2;
+        QTest::newRow("appended in a scrolled window, click the top row") << false << 12 << 3 << "Down on the last" << 0;
+        QTest::newRow("appended in a scrolled window, click the middle row") << false << 12 << 3 << "Down on the last" << 1;
+        QTest::newRow("appended by code away from the end") << false << 12 << 3 << "append from the first" << 1;
+        QTest::newRow("inserted, click above") << false << 5 << 8 << "Insert on the third" << 0;
+        QTest::newRow("inserted, click below") << false << 5 << 8 << "Insert on the third" << 4;
+        QTest::newRow("inserted on the bottom row, click above") << false << 12 << 3 << "Insert on the last" << 0;
+        QTest::newRow("in place: typed into an inserted record, click below") << true << 5 << 8 << "type into an inserted third" << 4;
+        QTest::newRow("in place: typed over a name, click above") << true << 5 << 8 << "type over the third" << 0;
+    }
+    void clickAfterANewRecord()
+    {
+        QFETCH(bool, inPlace);
+        QFETCH(int, records);
+        QFETCH(int, rows);
+        QFETCH(QString, start);
+        QFETCH(int, clicked);
+        for (int i = 0; i < records; ++i)
+            m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES (?)"), {QStringLiteral("A%1").arg(i)});
+        createDM();
+        showGrid(DM->AccountsDS, {QStringLiteral("AccName\t30\tAcc Name\tF")},
+                 inPlace ? TwwCustomDBGrid::DefaultOptions : TwwCustomDBGrid::DefaultOptions | dgRowSelect,
+                 TwwCustomDBGrid::DefaultKeyOptions | dgEnterToTab);
+        showRows(rows);
+        TTable *t = DM->AccountsTable;
+        if (start == QLatin1String("Down on the last")) {
+            QTest::keyClick(m_grid, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClick(m_grid, Qt::Key_Down);
+        } else if (start == QLatin1String("append from the first")) {
+            QVERIFY_DB(t->Append());
+        } else if (start == QLatin1String("Insert on the last")) {
+            QTest::keyClick(m_grid, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClick(m_grid, Qt::Key_Insert);
+        } else {
+            QTest::keyClick(m_grid, Qt::Key_Down);
+            QTest::keyClick(m_grid, Qt::Key_Down);
+            if (start != QLatin1String("type over the third"))
+                QTest::keyClick(m_grid, Qt::Key_Insert);
+            if (start.startsWith(QLatin1String("type")))
+                QTest::keyClicks(m_grid, QStringLiteral("New"));
+        }
+        QCOMPARE(stateName(t), start == QLatin1String("type over the third") ? QStringLiteral("edit")
+                                                                              : QStringLiteral("insert"));
+        const QString target = shown(m_grid, clicked, 0);
+        QVERIFY(target.startsWith(QLatin1Char('A')));
+
+        QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, cellCentre(m_grid, clicked, 0));
+        QCOMPARE(stateName(t), QStringLiteral("browse"));
+        QCOMPARE(DM->AccountsTableAccName->AsString(), target);
+        QCOMPARE(shown(m_grid, m_grid->CurrentRow(), 0), target);
+        {
+            ModalAnswer ok(QStringLiteral("Return"));
+            QTest::keyClick(m_grid, Qt::Key_Delete, Qt::ControlModifier);
+            QCOMPARE(ok.count(), 1);
+        }
+        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT COUNT(*) FROM Accounts WHERE AccName = ?"), {target}).toInt(), 0);
+        const int typed = start.startsWith(QLatin1String("type into")) ? 1 : 0;
+        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT COUNT(*) FROM Accounts")).toInt(), records - 1 + typed);
+    }
+
     // In a dialog, a row-select grid leaves Enter and Esc to the default and
     // cancel buttons and Tab to the focus chain; a grid that edits in place
     // keeps Enter. Leaving the grid drops an untouched new record.
