@@ -51,7 +51,10 @@ void TwwCustomDBGrid::hideEditor()
         m_dataLink->setModified(false);
         return;
     }
-    if (m_editor->hasFocus())
+    // The focus stays in the grid, also when the editor is hidden while a
+    // box has it: the window gives it back to the grid, not to the next
+    // control (a dialog's OK, which the next Enter would then press).
+    if (m_editor->hasFocus() || window()->focusWidget() == m_editor)
         setFocus(Qt::OtherFocusReason);
     m_editor->hide();
     m_dataLink->setModified(false);

@@ -338,5 +338,7 @@ void TwwCustomDBGrid::keyCtrlDelete()
         MessageDlg::MessageDlg(QStringLiteral("Delete record?"), MessageDlg::TMsgDlgType::mtConfirmation,
                                MessageDlg::mbOK | MessageDlg::mbCancel, this) != MessageDlg::TModalResult::mrCancel)
         ds->Delete();
+    else
+        commitEdit();  // kept: what was typed stays pending in its field, where the dataset's state says it is
     hideEditor();
 }
