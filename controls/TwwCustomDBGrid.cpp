@@ -210,7 +210,7 @@ int TwwCustomDBGrid::TitleHeight() const
 
 QRect TwwCustomDBGrid::CellRect(int row, int col) const
 {
-    return QRect(columnX(col), TitleHeight() + row * m_rowHeight, ColumnWidth(col), m_rowHeight);
+    return QRect(columnX(col), rowTop(row), ColumnWidth(col), m_rowHeight);
 }
 
 QRect TwwCustomDBGrid::TitleRect(int col) const
@@ -308,6 +308,7 @@ void TwwCustomDBGrid::updateBufferCount()
     if (m_dataLink->BufferCount() != m_visibleRows)
         m_dataLink->setBufferCount(m_visibleRows);
     m_markRow = CurrentRow();
+    updateRowOffset();
     updateScrollBars();
     updateEditorGeometry();
     viewport()->update();
@@ -348,8 +349,13 @@ int TwwCustomDBGrid::rowAt(int y) const
     const int top = TitleHeight();
     if (y < top)
         return -1;
-    const int row = (y - top) / m_rowHeight;
+    const int row = (y - top + m_rowOffset) / m_rowHeight;
     return row < m_visibleRows ? row : -2;
+}
+
+int TwwCustomDBGrid::rowTop(int row) const
+{
+    return TitleHeight() + row * m_rowHeight - m_rowOffset;
 }
 
 int TwwCustomDBGrid::resizeBoundaryAt(int x) const
@@ -374,6 +380,7 @@ void TwwCustomDBGrid::linkActive()
     }
     rebuildColumns();
     m_markRow = CurrentRow();
+    updateRowOffset();
     updateScrollBars();
     viewport()->update();
 }
@@ -383,6 +390,7 @@ void TwwCustomDBGrid::linkDataSetChanged()
     if (!m_selfChange)
         hideEditor();
     m_markRow = CurrentRow();
+    updateRowOffset();
     updateScrollBars();
     updateEditorGeometry();
     viewport()->update();

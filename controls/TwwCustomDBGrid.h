@@ -195,10 +195,12 @@ private:
     void updateMetrics();
     void updateBufferCount();
     void updateScrollBars();
+    void updateRowOffset();
     int dataLeft() const;       // x of the first data column, before horizontal scrolling
     int columnX(int col) const; // x of a data column in the viewport
     int columnAt(int x) const;  // -1 when none, -2 for the indicator
     int rowAt(int y) const;     // -1 for the title row, -2 below the rows
+    int rowTop(int row) const;  // y of a data row in the viewport
     int resizeBoundaryAt(int x) const;  // data column whose right edge is at x, or -1
     bool lineReadOnly(const TField *field) const;
     int zeroWidth() const;
@@ -277,6 +279,7 @@ private:
     int m_rowHeight = 16;
     int m_visibleRows = 1;
     int m_hOffset = 0;
+    int m_rowOffset = 0;  // pixels of the top data row hidden under the titles
     bool m_settingScrollBars = false;
     bool m_scrollBarsStale = false;  // the data changed while the grid was hidden
 

@@ -105,13 +105,13 @@ Qt::Alignment TwwCustomDBGrid::fieldAlignment(const TField *f)
 void TwwCustomDBGrid::invalidateRow(int row)
 {
     if (row >= 0 && row < m_visibleRows)
-        viewport()->update(QRect(0, TitleHeight() + row * m_rowHeight, viewport()->width(), m_rowHeight));
+        viewport()->update(QRect(0, rowTop(row), viewport()->width(), m_rowHeight));
 }
 
 void TwwCustomDBGrid::invalidateIndicator()
 {
     if (m_options.testFlag(dgIndicator))
-        viewport()->update(QRect(0, TitleHeight() + CurrentRow() * m_rowHeight, IndicatorWidth, m_rowHeight));
+        viewport()->update(QRect(0, rowTop(CurrentRow()), IndicatorWidth, m_rowHeight));
 }
 
 bool TwwCustomDBGrid::showsSelection() const
@@ -125,9 +125,10 @@ void TwwCustomDBGrid::paintEvent(QPaintEvent *e)
     p.fillRect(e->rect(), m_color);
     if (m_options.testFlag(dgTitles) && e->rect().top() < TitleHeight())
         paintTitles(p, e->rect());
-    const int top = TitleHeight();
+    // The top row may be partly under the titles (see updateRowOffset).
+    p.setClipRect(QRect(0, TitleHeight(), viewport()->width(), viewport()->height() - TitleHeight()));
     for (int row = 0; row < m_visibleRows; ++row) {
-        const QRect r(0, top + row * m_rowHeight, viewport()->width(), m_rowHeight);
+        const QRect r(0, rowTop(row), viewport()->width(), m_rowHeight);
         if (r.intersects(e->rect()))
             paintRow(p, row);
     }
@@ -195,7 +196,7 @@ void TwwCustomDBGrid::drawIndicator(QPainter &p, const QRect &r, int row)
 
 void TwwCustomDBGrid::paintRow(QPainter &p, int row)
 {
-    const int y = TitleHeight() + row * m_rowHeight;
+    const int y = rowTop(row);
     const bool hasRecord = row < RecordRowCount();
     const bool isCurrent = hasRecord && row == CurrentRow();
     const bool selection = isCurrent && showsSelection();
@@ -219,7 +220,8 @@ void TwwCustomDBGrid::paintRow(QPainter &p, int row)
             continue;
         p.save();
         if (col >= m_fixedCols)
-            p.setClipRect(QRect(QPoint(fixedRight, y), QPoint(viewport()->width(), y + m_rowHeight - 1)));
+            p.setClipRect(QRect(QPoint(fixedRight, y), QPoint(viewport()->width(), y + m_rowHeight - 1)),
+                          Qt::IntersectClip);
         const QRect inner = r.adjusted(0, 0, colLines ? -1 : 0, rowLines ? -1 : 0);
         const bool highlighted = selection && (m_options.testFlag(dgRowSelect) || col == m_col);
         QColor background = m_color;

@@ -52,6 +52,31 @@ void TwwCustomDBGrid::updateScrollBars()
     m_hOffset = hb->value();
 }
 
+// The current record always shows whole. The last row counted is often cut
+// by the grid's bottom edge: when the current record stands on it, every row
+// is drawn that much higher, the top row partly under the titles, until the
+// current record is on the top row again. (A grid too low for one whole row
+// cannot help it.)
+void TwwCustomDBGrid::updateRowOffset()
+{
+    const int room = viewport()->height() - TitleHeight();
+    const int cut = std::max(0, m_visibleRows * m_rowHeight - room);
+    int offset = m_rowOffset;
+    const int row = CurrentRow();
+    if (cut == 0 || m_visibleRows < 2 || !m_dataLink->Active())
+        offset = 0;
+    else if (row >= m_visibleRows - 1)
+        offset = cut;
+    else if (row == 0)
+        offset = 0;
+    offset = std::min(offset, cut);
+    if (offset == m_rowOffset)
+        return;
+    m_rowOffset = offset;
+    viewport()->update();
+    updateEditorGeometry();
+}
+
 // The rows already drawn move with the data; only the rows uncovered are
 // drawn again. A jump of a screenful or more repaints everything.
 void TwwCustomDBGrid::linkScrolled(int distance)
@@ -70,6 +95,7 @@ void TwwCustomDBGrid::linkScrolled(int distance)
     invalidateRow(oldMark - distance);
     m_markRow = CurrentRow();
     invalidateRow(m_markRow);
+    updateRowOffset();
     updateScrollBars();
     updateEditorGeometry();
     TwwDBGridAccessible::dataChanged(this);

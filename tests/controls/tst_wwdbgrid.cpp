@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -628,6 +629,84 @@ private Q_SLOTS:
         QCOMPARE(m_alias->scalar(QStringLiteral("SELECT COUNT(*) FROM Accounts WHERE AccName = ?"), {target}).toInt(), 0);
         const int typed = start.startsWith(QLatin1String("type into")) ? 1 : 0;
         QCOMPARE(m_alias->scalar(QStringLiteral("SELECT COUNT(*) FROM Accounts")).toInt(), records - 1 + typed);
+    }
+
+    // The last row counted is often cut by the grid's bottom edge. Whatever
+    // takes the current record there (Ctrl+End, the thumb dropped at the
+    // bottom, Down or Enter appending a record), it shows whole, with its
+    // highlight and its cell editor; back at the top the first row shows whole.
+    void currentRecordShowsWhole_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Ctrl+End") << false << "Ctrl+End";
+        QTest::newRow("thumb dropped at the bottom") << false << "thumb";
+        QTest::newRow("Down appends") << false << "Down";
+        QTest::newRow("in place: Enter appends, typing opens the editor") << true << "Enter";
+    }
+    void currentRecordShowsWhole()
+    {
+        QFETCH(bool, inPlace);
+        QFETCH(QString, how);
+        for (int i = 0; i < 10; ++i)
+            m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES (?)"), {QStringLiteral("A%1").arg(i)});
+        createDM();
+        showGrid(DM->AccountsDS, {QStringLiteral("AccName\t30\tAcc Name\tF")},
+                 inPlace ? TwwCustomDBGrid::DefaultOptions : TwwCustomDBGrid::DefaultOptions | dgRowSelect,
+                 TwwCustomDBGrid::DefaultKeyOptions | dgEnterToTab);
+        // Three whole rows and half of a fourth.
+        const int frame = m_grid->height() - m_grid->viewport()->height();
+        m_grid->setFixedHeight(frame + m_grid->TitleHeight() + 3 * m_grid->RowHeight() + m_grid->RowHeight() / 2);
+        QTRY_COMPARE(m_grid->VisibleRowCount(), 4);
+
+        const auto showsWhole = [this](int row) {
+            const QRect r = m_grid->CellRect(row, 0);
+            return r.top() >= m_grid->TitleHeight() && r.bottom() < m_grid->viewport()->height();
+        };
+        if (how == QLatin1String("thumb")) {
+            QScrollBar *bar = m_grid->verticalScrollBar();
+            QStyleOptionSlider opt;
+            opt.initFrom(bar);
+            opt.orientation = bar->orientation();
+            opt.minimum = bar->minimum();
+            opt.maximum = bar->maximum();
+            opt.sliderPosition = bar->sliderPosition();
+            opt.sliderValue = bar->value();
+            opt.singleStep = bar->singleStep();
+            opt.pageStep = bar->pageStep();
+            opt.subControls = QStyle::SC_All;
+            const QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar);
+            QVERIFY(thumb.isValid());
+            QTest::mousePress(bar, Qt::LeftButton, {}, thumb.center());
+            QTest::mouseMove(bar, QPoint(thumb.center().x(), bar->height() - 1));
+            QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(thumb.center().x(), bar->height() - 1));
+            QCOMPARE(DM->AccountsTableAccName->AsString(), QStringLiteral("A9"));
+        } else {
+            QTest::keyClick(m_grid, Qt::Key_End, Qt::ControlModifier);
+            if (how == QLatin1String("Down"))
+                QTest::keyClick(m_grid, Qt::Key_Down);
+            if (how == QLatin1String("Enter")) {
+                QTest::keyClick(m_grid, Qt::Key_Return);
+                QTest::keyClicks(m_grid, QStringLiteral("x"));
+                QVERIFY(m_grid->EditorMode());
+                const QRect editor = m_grid->InplaceEditor()->geometry();
+                QVERIFY2(editor.top() >= m_grid->TitleHeight() && editor.bottom() < m_grid->viewport()->height(),
+                         qPrintable(QStringLiteral("editor at %1..%2").arg(editor.top()).arg(editor.bottom())));
+                QTest::keyClick(m_grid->InplaceEditor(), Qt::Key_Escape);
+            }
+        }
+        const int row = m_grid->CurrentRow();
+        QCOMPARE(row, 3);
+        QVERIFY(showsWhole(row));
+        if (!inPlace) {
+            // The highlight is drawn down to the row's last line.
+            const QImage shot = m_grid->viewport()->grab().toImage();
+            const QRect r = m_grid->CellRect(row, 0);
+            QCOMPARE(shot.pixelColor(r.center().x(), r.bottom() - 1), m_grid->palette().color(QPalette::Highlight));
+        }
+        QTest::keyClick(m_grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(m_grid->CurrentRow(), 0);
+        QVERIFY(showsWhole(0));
     }
 
     // In a dialog, a row-select grid leaves Enter and Esc to the default and
