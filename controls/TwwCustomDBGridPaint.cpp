@@ -127,7 +127,10 @@ void TwwCustomDBGrid::paintEvent(QPaintEvent *e)
         paintTitles(p, e->rect());
     // The top row may be partly under the titles (see updateRowOffset).
     p.setClipRect(QRect(0, TitleHeight(), viewport()->width(), viewport()->height() - TitleHeight()));
-    for (int row = 0; row < m_visibleRows; ++row) {
+    // The rows that hold a record, or one blank row for an empty dataset;
+    // below them only the grid's colour.
+    const int rows = std::min(m_visibleRows, std::max(1, RecordRowCount()));
+    for (int row = 0; row < rows; ++row) {
         const QRect r(0, rowTop(row), viewport()->width(), m_rowHeight);
         if (r.intersects(e->rect()))
             paintRow(p, row);

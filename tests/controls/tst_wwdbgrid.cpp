@@ -702,11 +702,40 @@ private Q_SLOTS:
             // The highlight is drawn down to the row's last line.
             const QImage shot = m_grid->viewport()->grab().toImage();
             const QRect r = m_grid->CellRect(row, 0);
-            QCOMPARE(shot.pixelColor(r.center().x(), r.bottom() - 1), m_grid->palette().color(QPalette::Highlight));
+            QCOMPARE(shot.pixel(r.center().x(), r.bottom() - 1), m_grid->palette().color(QPalette::Highlight).rgb());
         }
         QTest::keyClick(m_grid, Qt::Key_Home, Qt::ControlModifier);
         QCOMPARE(m_grid->CurrentRow(), 0);
         QVERIFY(showsWhole(0));
+    }
+
+    // An empty grid shows its titles and one blank data row; below the last
+    // row shown there is only the grid's colour: no lines, no indicator cells.
+    void nothingBelowTheLastRow_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::newRow("empty list") << 0;
+        QTest::newRow("two records") << 2;
+    }
+    void nothingBelowTheLastRow()
+    {
+        QFETCH(int, records);
+        for (int i = 0; i < records; ++i)
+            m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES (?)"), {QStringLiteral("A%1").arg(i)});
+        createDM();
+        showGrid(DM->AccountsDS, {QStringLiteral("AccName\t30\tAcc Name\tF")}, TwwCustomDBGrid::DefaultOptions,
+                 TwwCustomDBGrid::DefaultKeyOptions | dgEnterToTab);
+        QVERIFY(m_grid->VisibleRowCount() > 4);
+        const QImage shot = m_grid->viewport()->grab().toImage();
+        const int rows = std::max(1, records);
+        const QRect last = m_grid->CellRect(rows - 1, 0);
+        // The rows shown have their lines.
+        QCOMPARE(shot.pixel(last.center().x(), last.bottom()), m_grid->palette().color(QPalette::Mid).rgb());
+        int stray = 0;
+        for (int y = last.bottom() + 1; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                stray += shot.pixel(x, y) != m_grid->Color().rgb();
+        QCOMPARE(stray, 0);
     }
 
     // In a dialog, a row-select grid leaves Enter and Esc to the default and
