@@ -146,6 +146,10 @@ public:
     int CurrentRow() const;
     // The display text of a data cell; empty for a row without a record.
     QString CellText(int row, int col) const;
+    // The text a data cell draws: its display text, except that a number or
+    // a date too wide for the cell shows a row of '#', never a part of it.
+    // Whenever a cell does not show its whole display text, its tooltip does.
+    QString ShownText(int row, int col) const;
     // Where cells and titles are, in viewport coordinates.
     QRect CellRect(int row, int col) const;
     QRect TitleRect(int col) const;
@@ -154,6 +158,7 @@ public:
 
 protected:
     bool event(QEvent *e) override;
+    bool viewportEvent(QEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
@@ -208,6 +213,11 @@ private:
     // Painting (TwwCustomDBGridPaint.cpp).
     // How a field's values line up in its cells and in the cell editor.
     static Qt::Alignment fieldAlignment(const TField *f);
+    // Where a data cell's text goes: inside its lines, 2 pixels in.
+    QRect cellTextRect(int row, int col) const;
+    // What a cell of field f draws of `text` in `area` (see ShownText).
+    QString shownText(const TField *f, const QString &text, const QRect &area) const;
+    bool showsWhole(const TField *f, const QString &text, const QRect &area) const;
     void paintTitles(QPainter &p, const QRect &clip);
     void paintRow(QPainter &p, int row);
     void drawIndicator(QPainter &p, const QRect &r, int row);

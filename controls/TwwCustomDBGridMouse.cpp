@@ -4,7 +4,9 @@
 #include "TField.h"
 #include "TwwGridDataLink.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -76,6 +78,25 @@ void TwwCustomDBGrid::moveToRow(int row)
         }
     }
     moveBy(row - current);
+}
+
+// A cell that does not show its whole text (a number too wide, a text cut
+// at the cell's edge) shows it in its tooltip.
+bool TwwCustomDBGrid::viewportEvent(QEvent *e)
+{
+    if (e->type() != QEvent::ToolTip)
+        return QAbstractScrollArea::viewportEvent(e);
+    const auto *help = static_cast<QHelpEvent *>(e);
+    const int row = rowAt(help->pos().y());
+    const int col = columnAt(help->pos().x());
+    const QString text = row >= 0 && col >= 0 ? CellText(row, col) : QString();
+    if (!text.isEmpty() && !showsWhole(ColumnField(col), text, cellTextRect(row, col))) {
+        QToolTip::showText(help->globalPos(), text, viewport(), CellRect(row, col));
+    } else {
+        QToolTip::hideText();
+        e->ignore();
+    }
+    return true;
 }
 
 void TwwCustomDBGrid::mouseMoveEvent(QMouseEvent *e)

@@ -18,9 +18,52 @@
 
 namespace {
 
-// Draws text inside r. With wrapping, the text is broken at word boundaries
-// and only the lines that fit whole are drawn, so a one-line cell ends at the
-// last whole word that fits.
+// Numbers and dates are never broken at a line's end nor cut at the cell's
+// edge: a part of one reads as another value ("0." for 0.666666666666667).
+bool keptWhole(const TField *f)
+{
+    return f && f->DataType() != TFieldType::String;
+}
+
+// Text broken at word boundaries into the lines of r that it fits whole (at
+// least one), as a cell draws it with wrapping. `whole` tells whether all of
+// the text found room.
+struct WrappedText
+{
+    WrappedText(const QString &text, const QFont &font, const QRect &r, Qt::Alignment align)
+        : layout(text, font)
+    {
+        const int fits = std::max(1, r.height() / std::max(1, QFontMetrics(font).lineSpacing()));
+        QTextOption option;
+        option.setWrapMode(QTextOption::WordWrap);
+        option.setAlignment(align);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (;;) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(r.width());
+            if (lines == fits || line.naturalTextWidth() > r.width())
+                whole = false;
+            if (lines == fits)
+                break;
+            line.setPosition(QPointF(0, height));
+            height += line.height();
+            ++lines;
+        }
+        layout.endLayout();
+    }
+
+    QTextLayout layout;
+    int lines = 0;
+    qreal height = 0;
+    bool whole = true;
+};
+
+// Draws text inside r, which the caller clips to. With wrapping, the text is
+// broken at word boundaries and only the lines that fit whole are drawn, so
+// a one-line cell ends at the last whole word that fits.
 void drawCellText(QPainter &p, const QRect &r, const QString &text, Qt::Alignment align, bool wrap)
 {
     if (text.isEmpty() || r.width() <= 0)
@@ -29,29 +72,10 @@ void drawCellText(QPainter &p, const QRect &r, const QString &text, Qt::Alignmen
         p.drawText(r, int(align | Qt::AlignVCenter | Qt::TextSingleLine), text);
         return;
     }
-    const QFontMetrics fm(p.font());
-    const int fits = std::max(1, r.height() / std::max(1, fm.lineSpacing()));
-    QTextLayout layout(text, p.font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WordWrap);
-    option.setAlignment(align);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    qreal y = 0;
-    int lines = 0;
-    while (lines < fits) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
-        line.setLineWidth(r.width());
-        line.setPosition(QPointF(0, y));
-        y += line.height();
-        ++lines;
-    }
-    layout.endLayout();
-    const qreal top = r.top() + std::max<qreal>(0, (r.height() - y) / 2);
-    for (int i = 0; i < lines; ++i)
-        layout.lineAt(i).draw(&p, QPointF(r.left(), top));
+    const WrappedText wrapped(text, p.font(), r, align);
+    const qreal top = r.top() + std::max<qreal>(0, (r.height() - wrapped.height) / 2);
+    for (int i = 0; i < wrapped.lines; ++i)
+        wrapped.layout.lineAt(i).draw(&p, QPointF(r.left(), top));
 }
 
 // The style keeps each drawn header in its pixmap cache under a name that
@@ -100,6 +124,39 @@ Qt::Alignment TwwCustomDBGrid::fieldAlignment(const TField *f)
         break;
     }
     return Qt::AlignLeft;
+}
+
+QRect TwwCustomDBGrid::cellTextRect(int row, int col) const
+{
+    return CellRect(row, col).adjusted(2, 0, m_options.testFlag(dgColLines) ? -3 : -2,
+                                       m_options.testFlag(dgRowLines) ? -1 : 0);
+}
+
+QString TwwCustomDBGrid::shownText(const TField *f, const QString &text, const QRect &area) const
+{
+    if (!keptWhole(f))
+        return text;
+    const QFontMetrics fm(font());
+    if (fm.horizontalAdvance(text) <= area.width())
+        return text;
+    const int marks = area.width() / std::max(1, fm.horizontalAdvance(QLatin1Char('#')));
+    return QString(std::max(1, marks), QLatin1Char('#'));
+}
+
+bool TwwCustomDBGrid::showsWhole(const TField *f, const QString &text, const QRect &area) const
+{
+    if (text.isEmpty())
+        return true;
+    if (keptWhole(f))
+        return shownText(f, text, area) == text;
+    if (!m_options.testFlag(dgWordWrap))
+        return QFontMetrics(font()).horizontalAdvance(text) <= area.width();
+    return WrappedText(text, font(), area, fieldAlignment(f)).whole;
+}
+
+QString TwwCustomDBGrid::ShownText(int row, int col) const
+{
+    return shownText(ColumnField(col), CellText(row, col), cellTextRect(row, col));
 }
 
 void TwwCustomDBGrid::invalidateRow(int row)
@@ -154,6 +211,7 @@ void TwwCustomDBGrid::paintTitles(QPainter &p, const QRect &clip)
             p.setClipRect(QRect(QPoint(fixedRight, 0), QPoint(viewport()->width(), h)));
         drawHeaderCell(p, this, r, m_titleColor);
         p.setPen(palette().color(QPalette::ButtonText));
+        p.setClipRect(r, Qt::IntersectClip);
         drawCellText(p, r.adjusted(2, 0, -2, 0), ColumnTitle(col), m_titleAlignment, m_titleLines > 1);
         p.restore();
     }
@@ -241,9 +299,12 @@ void TwwCustomDBGrid::paintRow(QPainter &p, int row)
         if (rowLines)
             p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
         if (const TField *f = ColumnField(col); f && hasRecord) {
+            // Nothing of a cell's text is drawn outside the cell.
+            p.setClipRect(inner, Qt::IntersectClip);
             p.setPen(palette().color(highlighted ? QPalette::HighlightedText : QPalette::Text));
-            drawCellText(p, inner.adjusted(2, 0, -2, 0), f->DisplayText(), fieldAlignment(f),
-                         m_options.testFlag(dgWordWrap));
+            const QRect area = cellTextRect(row, col);
+            drawCellText(p, area, shownText(f, f->DisplayText(), area), fieldAlignment(f),
+                         m_options.testFlag(dgWordWrap) && !keptWhole(f));
         }
         p.restore();
     }

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyleOptionSlider>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -736,6 +737,124 @@ private Q_SLOTS:
             for (int x = 0; x < shot.width(); ++x)
                 stray += shot.pixel(x, y) != m_grid->Color().rgb();
         QCOMPARE(stray, 0);
+    }
+
+    // Nothing is drawn outside its cell. A number that does not fit shows a
+    // row of '#' that nobody reads as a value, never a number broken or cut
+    // into another; its whole text is in the cell's tooltip and accessible
+    // text. Text wraps and clips inside its cell, on the highlighted row too.
+    // Each row of the fixture has text in one cell only, so every pixel of
+    // text must lie inside that cell.
+    void cellsKeepTheirText_data()
+    {
+        QTest::addColumn<bool>("summary");
+        QTest::newRow("record tab") << false;
+        QTest::newRow("Summary expense totals") << true;
+    }
+    void cellsKeepTheirText()
+    {
+        QFETCH(bool, summary);
+        const QStringList cutNumbers{"0.666666666666667", "-3437.10000000001", "12345678901234.5",
+                                     "1.82041857961736E-37", "1234567890.12345"};
+        const QString longWord = QStringLiteral("Pneumonoultramicroscopicsilicovolcanoconiosis");
+        const QString sentence = QStringLiteral("paid in cash at the counter on a rainy afternoon");
+        if (summary) {
+            // Expense types nobody named, so that each row has its amount alone;
+            // and one named type without an amount.
+            m_alias->exec(QStringLiteral("INSERT INTO ExpTypes (ExpType) VALUES (?)"), {longWord + QStringLiteral(" and more")});
+            m_alias->exec(QStringLiteral("INSERT INTO Expenses (DocDate, ExpType) VALUES ('2024-03-01', 1)"));
+            for (int i = 0; i < cutNumbers.size(); ++i)
+                m_alias->exec(QStringLiteral("INSERT INTO Expenses (DocDate, Amount, ExpType) VALUES ('2024-03-01', ?, ?)"),
+                              {cutNumbers.at(i).toDouble(), 90 + i});
+            m_alias->exec(QStringLiteral("INSERT INTO Expenses (DocDate, Amount, ExpType) VALUES ('2024-03-01', 10, 99)"));
+        } else {
+            for (const QString &n : cutNumbers)
+                m_alias->exec(QStringLiteral("INSERT INTO Expenses (Amount) VALUES (?)"), {n.toDouble()});
+            m_alias->exec(QStringLiteral("INSERT INTO Expenses (Amount) VALUES (10)"));
+            m_alias->exec(QStringLiteral("INSERT INTO Expenses (Remarks) VALUES (?)"), {longWord});
+            m_alias->exec(QStringLiteral("INSERT INTO Expenses (Remarks) VALUES (?)"), {sentence});
+        }
+        createDM();
+        if (summary)
+            showGrid(DM->ExpTotalsDS, {QStringLiteral("Expenses\t27\tExpenses\t\t"), QStringLiteral("Amount\t12\tAmount\t\t")},
+                     (TwwCustomDBGrid::DefaultOptions | dgRowSelect | dgAlwaysShowSelection) &
+                         ~TwwDBGridOptions(dgIndicator | dgColLines),
+                     TwwCustomDBGrid::DefaultKeyOptions);
+        else
+            showGrid(DM->ExpensesDS, {QStringLiteral("DocDate\t10\tDate"), QStringLiteral("Amount\t6\tAmount"),
+                                      QStringLiteral("Remarks\t12\tRemarks")},
+                     TwwCustomDBGrid::DefaultOptions | dgRowSelect, TwwCustomDBGrid::DefaultKeyOptions);
+        QPalette colours = m_grid->palette();
+        colours.setColor(QPalette::Base, Qt::white);
+        colours.setColor(QPalette::Text, Qt::black);
+        colours.setColor(QPalette::Highlight, QColor(0, 0, 160));
+        colours.setColor(QPalette::HighlightedText, QColor(255, 0, 0));
+        m_grid->setPalette(colours);
+        m_grid->setColor(Qt::white);
+        const int rows = m_grid->RecordRowCount();
+        QCOMPARE(rows, summary ? 7 : 8);
+        // The highlighted row is the one with the longest text.
+        for (int row = 0; row < rows; ++row)
+            for (int col = 0; col < m_grid->ColumnCount(); ++col)
+                if (m_grid->CellText(row, col).startsWith(longWord))
+                    QVERIFY_DB(m_grid->DataSet()->MoveBy(row - m_grid->CurrentRow()));
+        QVERIFY(m_grid->CellText(m_grid->CurrentRow(), summary ? 0 : 2).startsWith(longWord));
+
+        // Which cell of each row holds text.
+        QList<int> textColumn;
+        for (int row = 0; row < rows; ++row) {
+            int found = -1;
+            for (int col = 0; col < m_grid->ColumnCount(); ++col)
+                if (!m_grid->CellText(row, col).isEmpty()) {
+                    QCOMPARE(found, -1);
+                    found = col;
+                }
+            QVERIFY(found >= 0);
+            textColumn << found;
+        }
+        const QImage shot = m_grid->viewport()->grab().toImage();
+        const QList<QRgb> plain{QColor(Qt::white).rgb(), QColor(0, 0, 160).rgb(), colours.color(QPalette::Mid).rgb()};
+        int outside = 0;
+        QString first;
+        for (int y = m_grid->TitleHeight(); y < shot.height(); ++y)
+            for (int x = m_grid->CellRect(0, 0).left(); x < shot.width(); ++x) {
+                if (plain.contains(shot.pixel(x, y)))
+                    continue;
+                const int row = (y - m_grid->TitleHeight()) / m_grid->RowHeight();
+                // Inside the cell's lines.
+                const QRect cell = row < rows ? m_grid->CellRect(row, textColumn.at(row)).adjusted(0, 0, summary ? 0 : -1, -1)
+                                              : QRect();
+                if (!cell.contains(x, y) && outside++ == 0)
+                    first = QStringLiteral("(%1, %2) on row %3").arg(x).arg(y).arg(row);
+            }
+        QVERIFY2(outside == 0, qPrintable(QStringLiteral("%1 text pixels outside their cell, first at %2").arg(outside).arg(first)));
+
+        const auto tooltip = [this](int row, int col) {
+            QToolTip::hideText();
+            if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
+                return QStringLiteral("<the last tooltip stays>");
+            const QPoint at = m_grid->CellRect(row, col).center();
+            QHelpEvent help(QEvent::ToolTip, at, m_grid->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(m_grid->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        for (int row = 0; row < rows; ++row) {
+            const int col = textColumn.at(row);
+            const QString text = m_grid->CellText(row, col);
+            QCOMPARE(shown(m_grid, row, col), text);
+            if (cutNumbers.contains(text)) {
+                const QString mark = m_grid->ShownText(row, col);
+                QVERIFY2(!mark.isEmpty() && mark.count(QLatin1Char('#')) == mark.size(), qPrintable(text + QStringLiteral(" shows ") + mark));
+                QCOMPARE(tooltip(row, col), text);
+            } else if (text == QLatin1String("10")) {
+                QCOMPARE(m_grid->ShownText(row, col), text);
+                QCOMPARE(tooltip(row, col), QString());
+            } else {
+                // A text too long for its cell: what is cut off is in the tooltip.
+                QCOMPARE(m_grid->ShownText(row, col), text);
+                QCOMPARE(tooltip(row, col), text);
+            }
+        }
     }
 
     // In a dialog, a row-select grid leaves Enter and Esc to the default and
