@@ -118,6 +118,17 @@ class tst_WwDBGrid : public QObject
         QTRY_COMPARE(m_grid->VisibleRowCount(), rows);
     }
     QString remarks() const { return DM->ExpensesTableRemarks->AsString(); }
+    // The accounts A0 to A(count - 1) in a grid that edits in place, as the
+    // master list's does, or with row select, as a record tab's.
+    void showAccounts(int count, bool inPlace)
+    {
+        for (int i = 0; i < count; ++i)
+            m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES (?)"), {QStringLiteral("A%1").arg(i)});
+        createDM();
+        showGrid(DM->AccountsDS, {QStringLiteral("AccName\t30\tAcc Name\tF")},
+                 inPlace ? TwwCustomDBGrid::DefaultOptions : TwwCustomDBGrid::DefaultOptions | dgRowSelect,
+                 TwwCustomDBGrid::DefaultKeyOptions | dgEnterToTab);
+    }
 
 private Q_SLOTS:
     void init()
@@ -589,12 +600,7 @@ private Q_SLOTS:
         QFETCH(int, rows);
         QFETCH(QString, start);
         QFETCH(int, clicked);
-        for (int i = 0; i < records; ++i)
-            m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES (?)"), {QStringLiteral("A%1").arg(i)});
-        createDM();
-        showGrid(DM->AccountsDS, {QStringLiteral("AccName\t30\tAcc Name\tF")},
-                 inPlace ? TwwCustomDBGrid::DefaultOptions : TwwCustomDBGrid::DefaultOptions | dgRowSelect,
-                 TwwCustomDBGrid::DefaultKeyOptions | dgEnterToTab);
+        showAccounts(records, inPlace);
         showRows(rows);
         TTable *t = DM->AccountsTable;
         if (start == QLatin1String("Down on the last")) {
@@ -649,12 +655,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, inPlace);
         QFETCH(QString, how);
-        for (int i = 0; i < 10; ++i)
-            m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES (?)"), {QStringLiteral("A%1").arg(i)});
-        createDM();
-        showGrid(DM->AccountsDS, {QStringLiteral("AccName\t30\tAcc Name\tF")},
-                 inPlace ? TwwCustomDBGrid::DefaultOptions : TwwCustomDBGrid::DefaultOptions | dgRowSelect,
-                 TwwCustomDBGrid::DefaultKeyOptions | dgEnterToTab);
+        showAccounts(10, inPlace);
         // Three whole rows and half of a fourth.
         const int frame = m_grid->height() - m_grid->viewport()->height();
         m_grid->setFixedHeight(frame + m_grid->TitleHeight() + 3 * m_grid->RowHeight() + m_grid->RowHeight() / 2);
@@ -721,11 +722,7 @@ private Q_SLOTS:
     void nothingBelowTheLastRow()
     {
         QFETCH(int, records);
-        for (int i = 0; i < records; ++i)
-            m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES (?)"), {QStringLiteral("A%1").arg(i)});
-        createDM();
-        showGrid(DM->AccountsDS, {QStringLiteral("AccName\t30\tAcc Name\tF")}, TwwCustomDBGrid::DefaultOptions,
-                 TwwCustomDBGrid::DefaultKeyOptions | dgEnterToTab);
+        showAccounts(records, true);
         QVERIFY(m_grid->VisibleRowCount() > 4);
         const QImage shot = m_grid->viewport()->grab().toImage();
         const int rows = std::max(1, records);
