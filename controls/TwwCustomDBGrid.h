@@ -146,6 +146,10 @@ public:
     int CurrentRow() const;
     // The display text of a data cell; empty for a row without a record.
     QString CellText(int row, int col) const;
+    // The text a data cell draws: its display text, except that a number or
+    // a date too wide for the cell shows a row of '#', never a part of it.
+    // Whenever a cell does not show its whole display text, its tooltip does.
+    QString ShownText(int row, int col) const;
     // Where cells and titles are, in viewport coordinates.
     QRect CellRect(int row, int col) const;
     QRect TitleRect(int col) const;
@@ -154,6 +158,7 @@ public:
 
 protected:
     bool event(QEvent *e) override;
+    bool viewportEvent(QEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
@@ -180,7 +185,7 @@ private:
         bool readOnlyFlag = false;  // the column list's flag "T"
     };
 
-    // Link notifications.
+    // Link notifications (TwwCustomDBGrid.cpp; the scroll in ...Scrolling.cpp).
     void linkActive();
     void linkDataSetChanged();
     void linkScrolled(int distance);
@@ -189,28 +194,39 @@ private:
     void linkLayoutChanged();
     void linkUpdateData();
 
-    // Layout.
+    // Layout (TwwCustomDBGrid.cpp; the scroll bars in ...Scrolling.cpp).
     void applySelected();
     void rebuildColumns();
     void updateMetrics();
     void updateBufferCount();
     void updateScrollBars();
+    void updateRowOffset();
     int dataLeft() const;       // x of the first data column, before horizontal scrolling
     int columnX(int col) const; // x of a data column in the viewport
     int columnAt(int x) const;  // -1 when none, -2 for the indicator
     int rowAt(int y) const;     // -1 for the title row, -2 below the rows
+    int rowTop(int row) const;  // y of a data row in the viewport
     int resizeBoundaryAt(int x) const;  // data column whose right edge is at x, or -1
     bool lineReadOnly(const TField *field) const;
     int zeroWidth() const;
 
-    // Painting.
+    // Painting (TwwCustomDBGridPaint.cpp).
+    // How a field's values line up in its cells and in the cell editor.
+    static Qt::Alignment fieldAlignment(const TField *f);
+    // Where a data cell's text goes: inside its lines, 2 pixels in.
+    QRect cellTextRect(int row, int col) const;
+    // What a cell of field f draws of `text` in `area` (see ShownText).
+    QString shownText(const TField *f, const QString &text, const QRect &area) const;
+    bool showsWhole(const TField *f, const QString &text, const QRect &area) const;
     void paintTitles(QPainter &p, const QRect &clip);
     void paintRow(QPainter &p, int row);
     void drawIndicator(QPainter &p, const QRect &r, int row);
     void invalidateRow(int row);
     void invalidateIndicator();
 
-    // Actions.
+    // Actions: moves and keys (TwwCustomDBGridKeys.cpp), the scroll bar
+    // (...Scrolling.cpp), the mouse (...Mouse.cpp), the shared checks
+    // (TwwCustomDBGrid.cpp).
     bool editsInPlace() const;
     bool canEditCell() const;
     void moveBy(int distance);
@@ -233,7 +249,7 @@ private:
     bool claimsKey(const QKeyEvent *e) const;
     bool unchangedNewRecord() const;
 
-    // The cell editor.
+    // The cell editor and the focus (TwwCustomDBGridEditing.cpp).
     void showEditor(bool selectAll = true);
     void hideEditor();
     void updateEditorGeometry();
@@ -273,6 +289,7 @@ private:
     int m_rowHeight = 16;
     int m_visibleRows = 1;
     int m_hOffset = 0;
+    int m_rowOffset = 0;  // pixels of the top data row hidden under the titles
     bool m_settingScrollBars = false;
     bool m_scrollBarsStale = false;  // the data changed while the grid was hidden
 

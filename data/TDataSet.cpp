@@ -894,6 +894,41 @@ bool TDataSet::Locate(const QString &fieldName, const QVariant &value, bool pref
     return true;
 }
 
+TBookmark TDataSet::GetBookmark() const
+{
+    // A new record has no identity yet, nor has a query's record.
+    TBookmark b;
+    if (Active()) {
+        ensureWindow();
+        const int index = presentedIndex();
+        if (index >= 0 && index < int(m_buffers.size()))
+            b.m_identity = m_buffers[size_t(index)].rec.identity;
+    }
+    return b;
+}
+
+bool TDataSet::GotoBookmark(const TBookmark &bookmark)
+{
+    checkActive();
+    CheckBrowseMode();
+    if (bookmark.isEmpty())
+        return false;
+    ensureWindow();
+    for (int i = 0; i < int(m_buffers.size()); ++i)
+        if (m_buffers[size_t(i)].rec.identity == bookmark.m_identity) {
+            MoveBy(i - m_active);
+            return true;
+        }
+    TRecordData wanted;
+    wanted.identity = bookmark.m_identity;
+    const std::optional<TRecordData> r = reread(wanted);
+    if (!r)
+        return false;
+    fillWindowAt(*r, m_active);
+    dataEvent(TDataEvent::DataSetChange);
+    return true;
+}
+
 QVariant TDataSet::Lookup(const QString &keyField, const QVariant &key, const QString &resultField)
 {
     if (!Active())

@@ -17,6 +17,20 @@ class TField;
 
 enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
 
+// A stored record of a table, to be found again after the window around it
+// changed (TDataSet::GetBookmark). A new record, a query's record or no
+// record at all gives an empty bookmark.
+class TBookmark
+{
+public:
+    bool isEmpty() const { return m_identity == 0; }
+    bool operator==(const TBookmark &) const = default;
+
+private:
+    friend class TDataSet;
+    qint64 m_identity = 0;
+};
+
 // A table or query seen as records, one of them current, with one state
 // shared by every control bound to it. It holds a small window of
 // consecutive records (as many as its widest link shows) and reads the rest
@@ -102,6 +116,15 @@ public:
     bool Modified() const { return m_modified; }
     // Sends the commit request to the bound controls.
     void UpdateRecord();
+
+    // The bookmark of the record the fields present: the current record, or
+    // the row a link is presenting.
+    TBookmark GetBookmark() const;
+    // Settles a pending change, then makes the bookmarked record current: by
+    // a move when it is in the window, else by reading the window around it.
+    // Returns false, standing where the settling left it, when the bookmark
+    // is empty or its record no longer passes (another program deleted it).
+    bool GotoBookmark(const TBookmark &bookmark);
 
     // Finds the first record, in reading order, whose field equals value
     // (or, with `prefix`, starts with it ignoring case) and makes it

@@ -19,6 +19,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -116,6 +118,17 @@ class tst_WwDBGrid : public QObject
         QTRY_COMPARE(m_grid->VisibleRowCount(), rows);
     }
     QString remarks() const { return DM->ExpensesTableRemarks->AsString(); }
+    // The accounts A0 to A(count - 1) in a grid that edits in place, as the
+    // master list's does, or with row select, as a record tab's.
+    void showAccounts(int count, bool inPlace)
+    {
+        for (int i = 0; i < count; ++i)
+            m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES (?)"), {QStringLiteral("A%1").arg(i)});
+        createDM();
+        showGrid(DM->AccountsDS, {QStringLiteral("AccName\t30\tAcc Name\tF")},
+                 inPlace ? TwwCustomDBGrid::DefaultOptions : TwwCustomDBGrid::DefaultOptions | dgRowSelect,
+                 TwwCustomDBGrid::DefaultKeyOptions | dgEnterToTab);
+    }
 
 private Q_SLOTS:
     void init()
@@ -557,6 +570,288 @@ private Q_SLOTS:
         QVERIFY_DB(DM->ExpensesTable->Open());
         QCOMPARE(m_grid->ColumnTitle(0), QStringLiteral("Date"));
         QCOMPARE(DM->ExpensesTableDocDate->DisplayWidth(), 10);
+    }
+
+    // A click makes the clicked record current even when a pending change
+    // must be settled first: dropping an untouched new record or storing a
+    // typed one rearranges the rows, and the click still lands on the record
+    // the user saw under the mouse (which Ctrl+Delete then deletes).
+    void clickAfterANewRecord_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("rows");   // data rows shown
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("clicked");
+        QTest::newRow("appended below all records, click above") << false << 5 << 8 << "Down on the last" << 2;
+        QTest::newRow("appended in a scrolled window, click the top row") << false << 12 << 3 << "Down on the last" << 0;
+        QTest::newRow("appended in a scrolled window, click the middle row") << false << 12 << 3 << "Down on the last" << 1;
+        QTest::newRow("appended by code away from the end") << false << 12 << 3 << "append from the first" << 1;
+        QTest::newRow("inserted, click above") << false << 5 << 8 << "Insert on the third" << 0;
+        QTest::newRow("inserted, click below") << false << 5 << 8 << "Insert on the third" << 4;
+        QTest::newRow("inserted on the bottom row, click above") << false << 12 << 3 << "Insert on the last" << 0;
+        QTest::newRow("in place: typed into an inserted record, click below") << true << 5 << 8 << "type into an inserted third" << 4;
+        QTest::newRow("in place: typed over a name, click above") << true << 5 << 8 << "type over the third" << 0;
+    }
+    void clickAfterANewRecord()
+    {
+        QFETCH(bool, inPlace);
+        QFETCH(int, records);
+        QFETCH(int, rows);
+        QFETCH(QString, start);
+        QFETCH(int, clicked);
+        showAccounts(records, inPlace);
+        showRows(rows);
+        TTable *t = DM->AccountsTable;
+        if (start == QLatin1String("Down on the last")) {
+            QTest::keyClick(m_grid, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClick(m_grid, Qt::Key_Down);
+        } else if (start == QLatin1String("append from the first")) {
+            QVERIFY_DB(t->Append());
+        } else if (start == QLatin1String("Insert on the last")) {
+            QTest::keyClick(m_grid, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClick(m_grid, Qt::Key_Insert);
+        } else {
+            QTest::keyClick(m_grid, Qt::Key_Down);
+            QTest::keyClick(m_grid, Qt::Key_Down);
+            if (start != QLatin1String("type over the third"))
+                QTest::keyClick(m_grid, Qt::Key_Insert);
+            if (start.startsWith(QLatin1String("type")))
+                QTest::keyClicks(m_grid, QStringLiteral("New"));
+        }
+        QCOMPARE(stateName(t), start == QLatin1String("type over the third") ? QStringLiteral("edit")
+                                                                              : QStringLiteral("insert"));
+        const QString target = shown(m_grid, clicked, 0);
+        QVERIFY(target.startsWith(QLatin1Char('A')));
+
+        QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, cellCentre(m_grid, clicked, 0));
+        QCOMPARE(stateName(t), QStringLiteral("browse"));
+        QCOMPARE(DM->AccountsTableAccName->AsString(), target);
+        QCOMPARE(shown(m_grid, m_grid->CurrentRow(), 0), target);
+        {
+            ModalAnswer ok(QStringLiteral("Return"));
+            QTest::keyClick(m_grid, Qt::Key_Delete, Qt::ControlModifier);
+            QCOMPARE(ok.count(), 1);
+        }
+        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT COUNT(*) FROM Accounts WHERE AccName = ?"), {target}).toInt(), 0);
+        const int typed = start.startsWith(QLatin1String("type into")) ? 1 : 0;
+        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT COUNT(*) FROM Accounts")).toInt(), records - 1 + typed);
+    }
+
+    // The last row counted is often cut by the grid's bottom edge. Whatever
+    // takes the current record there (Ctrl+End, the thumb dropped at the
+    // bottom, Down or Enter appending a record), it shows whole, with its
+    // highlight and its cell editor; back at the top the first row shows whole.
+    void currentRecordShowsWhole_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Ctrl+End") << false << "Ctrl+End";
+        QTest::newRow("thumb dropped at the bottom") << false << "thumb";
+        QTest::newRow("Down appends") << false << "Down";
+        QTest::newRow("in place: Enter appends, typing opens the editor") << true << "Enter";
+    }
+    void currentRecordShowsWhole()
+    {
+        QFETCH(bool, inPlace);
+        QFETCH(QString, how);
+        showAccounts(10, inPlace);
+        // Three whole rows and half of a fourth.
+        const int frame = m_grid->height() - m_grid->viewport()->height();
+        m_grid->setFixedHeight(frame + m_grid->TitleHeight() + 3 * m_grid->RowHeight() + m_grid->RowHeight() / 2);
+        QTRY_COMPARE(m_grid->VisibleRowCount(), 4);
+
+        const auto showsWhole = [this](int row) {
+            const QRect r = m_grid->CellRect(row, 0);
+            return r.top() >= m_grid->TitleHeight() && r.bottom() < m_grid->viewport()->height();
+        };
+        if (how == QLatin1String("thumb")) {
+            QScrollBar *bar = m_grid->verticalScrollBar();
+            QStyleOptionSlider opt;
+            opt.initFrom(bar);
+            opt.orientation = bar->orientation();
+            opt.minimum = bar->minimum();
+            opt.maximum = bar->maximum();
+            opt.sliderPosition = bar->sliderPosition();
+            opt.sliderValue = bar->value();
+            opt.singleStep = bar->singleStep();
+            opt.pageStep = bar->pageStep();
+            opt.subControls = QStyle::SC_All;
+            const QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar);
+            QVERIFY(thumb.isValid());
+            QTest::mousePress(bar, Qt::LeftButton, {}, thumb.center());
+            QTest::mouseMove(bar, QPoint(thumb.center().x(), bar->height() - 1));
+            QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(thumb.center().x(), bar->height() - 1));
+            QCOMPARE(DM->AccountsTableAccName->AsString(), QStringLiteral("A9"));
+        } else {
+            QTest::keyClick(m_grid, Qt::Key_End, Qt::ControlModifier);
+            if (how == QLatin1String("Down"))
+                QTest::keyClick(m_grid, Qt::Key_Down);
+            if (how == QLatin1String("Enter")) {
+                QTest::keyClick(m_grid, Qt::Key_Return);
+                QTest::keyClicks(m_grid, QStringLiteral("x"));
+                QVERIFY(m_grid->EditorMode());
+                const QRect editor = m_grid->InplaceEditor()->geometry();
+                QVERIFY2(editor.top() >= m_grid->TitleHeight() && editor.bottom() < m_grid->viewport()->height(),
+                         qPrintable(QStringLiteral("editor at %1..%2").arg(editor.top()).arg(editor.bottom())));
+                QTest::keyClick(m_grid->InplaceEditor(), Qt::Key_Escape);
+            }
+        }
+        const int row = m_grid->CurrentRow();
+        QCOMPARE(row, 3);
+        QVERIFY(showsWhole(row));
+        if (!inPlace) {
+            // The highlight is drawn down to the row's last line.
+            const QImage shot = m_grid->viewport()->grab().toImage();
+            const QRect r = m_grid->CellRect(row, 0);
+            QCOMPARE(shot.pixel(r.center().x(), r.bottom() - 1), m_grid->palette().color(QPalette::Highlight).rgb());
+        }
+        QTest::keyClick(m_grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(m_grid->CurrentRow(), 0);
+        QVERIFY(showsWhole(0));
+    }
+
+    // An empty grid shows its titles and one blank data row; below the last
+    // row shown there is only the grid's colour: no lines, no indicator cells.
+    void nothingBelowTheLastRow_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::newRow("empty list") << 0;
+        QTest::newRow("two records") << 2;
+    }
+    void nothingBelowTheLastRow()
+    {
+        QFETCH(int, records);
+        showAccounts(records, true);
+        QVERIFY(m_grid->VisibleRowCount() > 4);
+        const QImage shot = m_grid->viewport()->grab().toImage();
+        const int rows = std::max(1, records);
+        const QRect last = m_grid->CellRect(rows - 1, 0);
+        // The rows shown have their lines.
+        QCOMPARE(shot.pixel(last.center().x(), last.bottom()), m_grid->palette().color(QPalette::Mid).rgb());
+        int stray = 0;
+        for (int y = last.bottom() + 1; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                stray += shot.pixel(x, y) != m_grid->Color().rgb();
+        QCOMPARE(stray, 0);
+    }
+
+    // Nothing is drawn outside its cell. A number that does not fit shows a
+    // row of '#' that nobody reads as a value, never a number broken or cut
+    // into another; its whole text is in the cell's tooltip and accessible
+    // text. Text wraps and clips inside its cell, on the highlighted row too.
+    // Each row of the fixture has text in one cell only, so every pixel of
+    // text must lie inside that cell.
+    void cellsKeepTheirText_data()
+    {
+        QTest::addColumn<bool>("summary");
+        QTest::newRow("record tab") << false;
+        QTest::newRow("Summary expense totals") << true;
+    }
+    void cellsKeepTheirText()
+    {
+        QFETCH(bool, summary);
+        const QStringList cutNumbers{"0.666666666666667", "-3437.10000000001", "12345678901234.5",
+                                     "1.82041857961736E-37", "1234567890.12345"};
+        const QString longWord = QStringLiteral("Pneumonoultramicroscopicsilicovolcanoconiosis");
+        const QString sentence = QStringLiteral("paid in cash at the counter on a rainy afternoon");
+        if (summary) {
+            // Expense types nobody named, so that each row has its amount alone;
+            // and one named type without an amount.
+            m_alias->exec(QStringLiteral("INSERT INTO ExpTypes (ExpType) VALUES (?)"), {longWord + QStringLiteral(" and more")});
+            m_alias->exec(QStringLiteral("INSERT INTO Expenses (DocDate, ExpType) VALUES ('2024-03-01', 1)"));
+            for (int i = 0; i < cutNumbers.size(); ++i)
+                m_alias->exec(QStringLiteral("INSERT INTO Expenses (DocDate, Amount, ExpType) VALUES ('2024-03-01', ?, ?)"),
+                              {cutNumbers.at(i).toDouble(), 90 + i});
+            m_alias->exec(QStringLiteral("INSERT INTO Expenses (DocDate, Amount, ExpType) VALUES ('2024-03-01', 10, 99)"));
+        } else {
+            for (const QString &n : cutNumbers)
+                m_alias->exec(QStringLiteral("INSERT INTO Expenses (Amount) VALUES (?)"), {n.toDouble()});
+            m_alias->exec(QStringLiteral("INSERT INTO Expenses (Amount) VALUES (10)"));
+            m_alias->exec(QStringLiteral("INSERT INTO Expenses (Remarks) VALUES (?)"), {longWord});
+            m_alias->exec(QStringLiteral("INSERT INTO Expenses (Remarks) VALUES (?)"), {sentence});
+        }
+        createDM();
+        if (summary)
+            showGrid(DM->ExpTotalsDS, {QStringLiteral("Expenses\t27\tExpenses\t\t"), QStringLiteral("Amount\t12\tAmount\t\t")},
+                     (TwwCustomDBGrid::DefaultOptions | dgRowSelect | dgAlwaysShowSelection) &
+                         ~TwwDBGridOptions(dgIndicator | dgColLines),
+                     TwwCustomDBGrid::DefaultKeyOptions);
+        else
+            showGrid(DM->ExpensesDS, {QStringLiteral("DocDate\t10\tDate"), QStringLiteral("Amount\t6\tAmount"),
+                                      QStringLiteral("Remarks\t12\tRemarks")},
+                     TwwCustomDBGrid::DefaultOptions | dgRowSelect, TwwCustomDBGrid::DefaultKeyOptions);
+        QPalette colours = m_grid->palette();
+        colours.setColor(QPalette::Base, Qt::white);
+        colours.setColor(QPalette::Text, Qt::black);
+        colours.setColor(QPalette::Highlight, QColor(0, 0, 160));
+        colours.setColor(QPalette::HighlightedText, QColor(255, 0, 0));
+        m_grid->setPalette(colours);
+        m_grid->setColor(Qt::white);
+        const int rows = m_grid->RecordRowCount();
+        QCOMPARE(rows, summary ? 7 : 8);
+        // The highlighted row is the one with the longest text.
+        for (int row = 0; row < rows; ++row)
+            for (int col = 0; col < m_grid->ColumnCount(); ++col)
+                if (m_grid->CellText(row, col).startsWith(longWord))
+                    QVERIFY_DB(m_grid->DataSet()->MoveBy(row - m_grid->CurrentRow()));
+        QVERIFY(m_grid->CellText(m_grid->CurrentRow(), summary ? 0 : 2).startsWith(longWord));
+
+        // Which cell of each row holds text.
+        QList<int> textColumn;
+        for (int row = 0; row < rows; ++row) {
+            int found = -1;
+            for (int col = 0; col < m_grid->ColumnCount(); ++col)
+                if (!m_grid->CellText(row, col).isEmpty()) {
+                    QCOMPARE(found, -1);
+                    found = col;
+                }
+            QVERIFY(found >= 0);
+            textColumn << found;
+        }
+        const QImage shot = m_grid->viewport()->grab().toImage();
+        const QList<QRgb> plain{QColor(Qt::white).rgb(), QColor(0, 0, 160).rgb(), colours.color(QPalette::Mid).rgb()};
+        int outside = 0;
+        QString first;
+        for (int y = m_grid->TitleHeight(); y < shot.height(); ++y)
+            for (int x = m_grid->CellRect(0, 0).left(); x < shot.width(); ++x) {
+                if (plain.contains(shot.pixel(x, y)))
+                    continue;
+                const int row = (y - m_grid->TitleHeight()) / m_grid->RowHeight();
+                // Inside the cell's lines.
+                const QRect cell = row < rows ? m_grid->CellRect(row, textColumn.at(row)).adjusted(0, 0, summary ? 0 : -1, -1)
+                                              : QRect();
+                if (!cell.contains(x, y) && outside++ == 0)
+                    first = QStringLiteral("(%1, %2) on row %3").arg(x).arg(y).arg(row);
+            }
+        QVERIFY2(outside == 0, qPrintable(QStringLiteral("%1 text pixels outside their cell, first at %2").arg(outside).arg(first)));
+
+        const auto tooltip = [this](int row, int col) {
+            QToolTip::hideText();
+            if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
+                return QStringLiteral("<the last tooltip stays>");
+            const QPoint at = m_grid->CellRect(row, col).center();
+            QHelpEvent help(QEvent::ToolTip, at, m_grid->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(m_grid->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        for (int row = 0; row < rows; ++row) {
+            const int col = textColumn.at(row);
+            const QString text = m_grid->CellText(row, col);
+            QCOMPARE(shown(m_grid, row, col), text);
+            if (cutNumbers.contains(text)) {
+                const QString mark = m_grid->ShownText(row, col);
+                QVERIFY2(!mark.isEmpty() && mark.count(QLatin1Char('#')) == mark.size(), qPrintable(text + QStringLiteral(" shows ") + mark));
+                QCOMPARE(tooltip(row, col), text);
+            } else if (text == QLatin1String("10")) {
+                QCOMPARE(m_grid->ShownText(row, col), text);
+                QCOMPARE(tooltip(row, col), QString());
+            } else {
+                // A text too long for its cell: what is cut off is in the tooltip.
+                QCOMPARE(m_grid->ShownText(row, col), text);
+                QCOMPARE(tooltip(row, col), text);
+            }
+        }
     }
 
     // In a dialog, a row-select grid leaves Enter and Esc to the default and

@@ -374,6 +374,32 @@ private Q_SLOTS:
         QVERIFY(m_list.window->isVisible());
     }
 
+    // Ctrl+Delete answered Cancel while a name is being typed over: the typed
+    // name stays pending, as the navigator says, and the focus stays in the
+    // grid, so the next Enter goes on down the list instead of closing it.
+    void cancelledDeleteKeepsTheTypedName()
+    {
+        open(QStringLiteral("accounts"));
+        type(QStringLiteral("Till"));
+        QVERIFY(m_list.grid->EditorMode());
+        {
+            ModalAnswer box(QStringLiteral("Escape"));
+            press(Qt::Key_Delete, Qt::ControlModifier);
+            QCOMPARE(box.text(), QStringLiteral("Delete record?"));
+        }
+        QApplication::setActiveWindow(m_list.window.get());  // back from the question's box
+        QTRY_VERIFY(m_list.grid->hasFocus() || m_list.grid->InplaceEditor()->hasFocus());
+        QCOMPARE(currentName(), QStringLiteral("Till"));
+        QCOMPARE(stateName(m_list.table), QStringLiteral("edit"));
+        QVERIFY(m_list.navigator->Button(TNavButtonStyle::nbsPost)->isEnabled());
+        QCOMPARE(stored(), (QStringList{"Cash", "Bank"}));
+
+        press(Qt::Key_Return);
+        QVERIFY(m_list.window->isVisible());
+        QCOMPARE(stored(), (QStringList{"Till", "Bank"}));
+        QCOMPARE(currentName(), QStringLiteral("Bank"));
+    }
+
     // Insert, from the navigator, first settles a pending new record: stored
     // when a name was typed into it, dropped when untouched.
     void insertSettlesThePendingRecordFirst_data()
