@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BooksCheck.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -58,11 +60,7 @@ QString invalidGenerateOptions(const TGenerateOptions &options);
 QDate generatedSpanStart(const TGenerateOptions &options);
 QDate generatedSpanEnd(const TGenerateOptions &options);
 
-struct TTableCount
-{
-    QString fileName;  // "Sales.DB"
-    qint64 rows = 0;
-};
+using TTableCount = BooksCheck::TTableCount;
 
 struct TCheckReport
 {
