@@ -565,6 +565,7 @@ BooksBackup::TRestoreResult BooksBackup::restore(const QString &booksFile, const
     }
 
     TRestoreResult result;
+    result.source = from;
     result.counts = counts;
     try {
         makeBackupsFolder(books);

@@ -74,6 +74,7 @@ QList<bool> retained(const QList<QDateTime> &taken, const QDateTime &now);
 
 struct TRestoreResult
 {
+    QString source;                         // the file restored, absolute
     QList<BooksCheck::TTableCount> counts;  // of the books now in place
     TBackupInfo previous;                   // the books as they were
 };

@@ -7,6 +7,7 @@
 #include "EngineConfig.h"
 #include "EngineDatabase.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -702,4 +703,29 @@ AdminTool::TAliasLocation AdminTool::location(const QString &alias)
 {
     const QString folder = EngineConfig::aliasFolder(alias);
     return {folder, EngineConfig::databaseFile(folder)};
+}
+
+BooksBackup::TBackupInfo AdminTool::backup(const QString &alias, const QString &target,
+                                           const BooksBackup::TProgress &progress)
+{
+    const QString books = location(alias).databaseFile;
+    return target.isEmpty() ? BooksBackup::backUp(books, progress) : BooksBackup::backUpTo(books, target, progress);
+}
+
+QList<BooksBackup::TBackupInfo> AdminTool::backups(const QString &alias)
+{
+    return BooksBackup::list(location(alias).databaseFile);
+}
+
+BooksBackup::TRestoreResult AdminTool::restore(const QString &alias, const QString &file,
+                                               const BooksBackup::TProgress &progress)
+{
+    const QString books = location(alias).databaseFile;
+    QString source = file;
+    if (!QFileInfo::exists(source) && QFileInfo(source).isRelative()) {
+        const QString listed = QDir(BooksBackup::backupsFolder(books)).filePath(source);
+        if (QFileInfo::exists(listed))
+            source = listed;
+    }
+    return BooksBackup::restore(books, source, progress);
 }

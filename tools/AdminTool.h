@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BooksBackup.h"
 #include "BooksCheck.h"
 
 #include <QDate>
@@ -79,6 +80,21 @@ struct TCheckReport
 // check, then looks at every stored value. Throws naming what is wrong with
 // the tables or the file.
 TCheckReport check(const QString &alias);
+
+// Backs up the alias's books into the backups folder beside them (retention
+// then removes the backups it no longer keeps), or into `target` when it is
+// given, which must not exist. Throws naming what was not done and why.
+BooksBackup::TBackupInfo backup(const QString &alias, const QString &target = {},
+                                const BooksBackup::TProgress &progress = {});
+
+// The backups of the alias's books, newest first.
+QList<BooksBackup::TBackupInfo> backups(const QString &alias);
+
+// Puts `file` in the place of the alias's books (BooksBackup::restore): a
+// name that is not a file as given is looked for in the backups folder. The
+// alias must not be open in this process.
+BooksBackup::TRestoreResult restore(const QString &alias, const QString &file,
+                                    const BooksBackup::TProgress &progress = {});
 
 struct TAliasLocation
 {
