@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <numeric>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -26,9 +27,9 @@ namespace {
 // pages, a hundred reports or so for ten years of books.
 constexpr int StepPages = 1024;
 
-// A temporary file that no run is still writing is removed after this long;
-// a run that is still writing one touches it all the time.
-constexpr qint64 StaleTemporarySecs = 24 * 60 * 60;
+// A temporary file younger than this is never taken for one a killed run
+// left (see removeStaleTemporaries).
+constexpr qint64 StaleTemporarySecs = 60;
 
 const QString BackupsFolderName = QStringLiteral("Backups");
 const QString CountsSuffix = QStringLiteral(".counts");
@@ -96,8 +97,16 @@ void renameFile(const QString &from, const QString &to)
         throw EDatabaseError(QStringLiteral("cannot rename %1 to %2: %3").arg(from, to, fileProblem(errno)));
 }
 
-// A temporary file and the files SQLite keeps beside it, removed when it
-// goes out of scope unless it was kept.
+// The files SQLite keeps beside a database while it writes it.
+const char *const SideFiles[] = {"-journal", "-wal", "-shm"};
+
+// A temporary file, made here rather than by SQLite so that a folder that
+// cannot be written says so in the words of the system, and the files SQLite
+// keeps beside it: all removed when it goes out of scope unless it was kept.
+// It holds a flock(2) lock on its file for as long as it lives, which tells
+// a run that finds it whether the run that made it is still going; no SQLite
+// connection to it may outlive it (closing its descriptor would let go of
+// that connection's locks).
 class TTemporary
 {
     Q_DISABLE_COPY(TTemporary)
@@ -110,31 +119,28 @@ public:
         m_path = target.dir().filePath(QLatin1Char('.') + target.fileName() + PartialMark +
                                        QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') +
                                        QString::number(++serial));
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (m_fd < 0)
+            throw EDatabaseError(QStringLiteral("cannot create %1: %2").arg(m_path, fileProblem(errno)));
+        ::flock(m_fd, LOCK_EX);
     }
     ~TTemporary()
     {
-        if (m_keep)
-            return;
-        for (const char *suffix : {"", "-journal", "-wal", "-shm"})
-            QFile::remove(m_path + QLatin1String(suffix));
+        if (!m_keep) {
+            QFile::remove(m_path);
+            for (const char *suffix : SideFiles)
+                QFile::remove(m_path + QLatin1String(suffix));
+        }
+        ::close(m_fd);
     }
     const QString &path() const { return m_path; }
     void keep() { m_keep = true; }
 
 private:
     QString m_path;
+    int m_fd = -1;
     bool m_keep = false;
 };
-
-// A new empty file, made here rather than by SQLite so that a folder that
-// cannot be written says so in the words of the system.
-void createEmpty(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw EDatabaseError(QStringLiteral("cannot create %1: %2").arg(path, fileProblem(errno)));
-    ::close(fd);
-}
 
 struct TSqliteHandle
 {
@@ -166,7 +172,6 @@ QList<BooksCheck::TTableCount> copyPages(const QString &source, bool readOnly, c
         ~TEndRead() { sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr); }
     } endRead{src};
 
-    createEmpty(target);
     TSqliteHandle to;
     int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &to.db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK)
@@ -263,7 +268,7 @@ void writeCounts(const QString &backup, const QList<BooksCheck::TTableCount> &co
     QByteArray text;
     for (const BooksCheck::TTableCount &c : counts)
         text += c.fileName.toUtf8() + ' ' + QByteArray::number(c.rows) + '\n';
-    if (!f.open(QIODevice::NewOnly | QIODevice::WriteOnly) || f.write(text) != text.size() || !f.flush())
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size() || !f.flush())
         throw EDatabaseError(QStringLiteral("cannot write %1: %2").arg(f.fileName(), f.errorString()));
     f.close();
     sync(temp.path(), false);
@@ -346,16 +351,30 @@ QString newBackupFile(const QString &booksFile)
     return file;
 }
 
-// Removes what killed runs left in a folder: temporary files nobody has
-// written to for a long time.
+// Removes what killed runs left in a folder: temporary files whose run no
+// longer holds their lock. A file a minute old at least, so that one just
+// made and not yet locked is never taken for one.
 void removeStaleTemporaries(const QString &folder)
 {
     const QDateTime now = QDateTime::currentDateTime();
     const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
-    for (const QFileInfo &f : entries)
-        if (f.fileName().startsWith(QLatin1Char('.')) && f.fileName().contains(PartialMark) &&
-            f.lastModified().secsTo(now) > StaleTemporarySecs)
+    for (const QFileInfo &f : entries) {
+        const QString name = f.fileName();
+        if (!name.startsWith(QLatin1Char('.')) || !name.contains(PartialMark) ||
+            std::any_of(std::begin(SideFiles), std::end(SideFiles),
+                        [&name](const char *suffix) { return name.endsWith(QLatin1String(suffix)); }) ||
+            f.lastModified().secsTo(now) < StaleTemporarySecs)
+            continue;
+        const int fd = ::open(QFile::encodeName(f.absoluteFilePath()).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             QFile::remove(f.absoluteFilePath());
+            for (const char *suffix : SideFiles)
+                QFile::remove(f.absoluteFilePath() + QLatin1String(suffix));
+        }
+        ::close(fd);
+    }
 }
 
 QString makeBackupsFolder(const QString &booksFile)

@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
+#include <sys/file.h>
 
 namespace {
 
@@ -267,9 +268,12 @@ private Q_SLOTS:
         };
         put(QStringLiteral("notes.txt"), 100);
         put(QStringLiteral("books-2020-01-01-000000.db.counts"), 100);                 // its backup is gone
-        put(QStringLiteral(".books-2026-02-01-000000.db.partial-1-1"), 25);           // a run killed long ago
-        put(QStringLiteral(".books-2026-02-01-000000.db.partial-1-1-journal"), 25);
-        put(QStringLiteral(".books-2026-03-01-100000.db.partial-2-1"), 1);            // maybe still being written
+        put(QStringLiteral(".books-2026-02-01-000000.db.partial-1-1"), 2);             // a killed run's
+        put(QStringLiteral(".books-2026-02-01-000000.db.partial-1-1-journal"), 2);
+        put(QStringLiteral(".books-2026-03-01-100000.db.partial-2-1"), 2);             // a run still going
+        QFile going(QDir(backups()).filePath(QStringLiteral(".books-2026-03-01-100000.db.partial-2-1")));
+        QVERIFY(going.open(QIODevice::ReadOnly));
+        QCOMPARE(::flock(going.handle(), LOCK_EX), 0);
 
         m_now = at(QStringLiteral("2026-03-01 20:00"));
         QVERIFY_DB(made << QFileInfo(BooksBackup::backUp(books()).file).fileName());
