@@ -211,11 +211,7 @@ int run(const QCoreApplication &app)
             if (!report.unfitValues.isEmpty())
                 return ExitFailure;
         } else if (command == QLatin1String("backup")) {
-            TProgressLines progress;
-            const BooksBackup::TBackupInfo made =
-                AdminTool::backup(alias, args.value(1), [&progress](const QString &stage, qint64 done, qint64 total) {
-                    progress(stage, done, total);
-                });
+            const BooksBackup::TBackupInfo made = AdminTool::backup(alias, args.value(1), TProgressLines());
             out() << "Backed up " << AdminTool::location(alias).databaseFile << " to " << made.file << " ("
                   << BooksCheck::countsText(made.counts) << ")\n";
         } else if (command == QLatin1String("backups")) {
@@ -228,11 +224,7 @@ int run(const QCoreApplication &app)
             for (const BooksBackup::TBackupInfo &b : list)
                 out() << "  " << backupLine(b) << '\n';
         } else if (command == QLatin1String("restore")) {
-            TProgressLines progress;
-            const BooksBackup::TRestoreResult r =
-                AdminTool::restore(alias, args.at(1), [&progress](const QString &stage, qint64 done, qint64 total) {
-                    progress(stage, done, total);
-                });
+            const BooksBackup::TRestoreResult r = AdminTool::restore(alias, args.at(1), TProgressLines());
             out() << "Restored " << AdminTool::location(alias).databaseFile << " from " << r.source << " ("
                   << BooksCheck::countsText(r.counts) << ")\nThe books as they were are backed up in "
                   << r.previous.file << '\n';

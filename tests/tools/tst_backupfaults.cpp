@@ -134,6 +134,32 @@ class tst_BackupFaults : public QObject
 
     QString books() const { return m_alias->databaseFile(); }
 
+    // Runs the tool and kills it (SIGKILL) as soon as it reports `stage`;
+    // `inTime`: the kill must come before the command ends by itself.
+    void killAt(const QStringList &arguments, const QString &stage, bool inTime)
+    {
+        QProcess tool;
+        tool.setReadChannel(QProcess::StandardError);
+        tool.start(QStringLiteral(ARDENTRY_DB_EXE), arguments);
+        QByteArray progress;
+        while (!progress.contains((stage + QLatin1Char('\n')).toUtf8()) && tool.waitForReadyRead(60000))
+            progress += tool.readAllStandardError();
+        tool.kill();
+        QVERIFY(tool.waitForFinished());
+        QVERIFY2(progress.contains(stage.toUtf8()), progress.constData());
+        if (inTime)
+            QCOMPARE(tool.exitStatus(), QProcess::CrashExit);
+    }
+
+    // Every file of the backups folder that was there before is still there
+    // as it was.
+    void keptWhole(const QHash<QString, QByteArray> &before)
+    {
+        const QHash<QString, QByteArray> after = backupFiles(books());
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QCOMPARE(after.value(it.key()), it.value());
+    }
+
     // Makes what a killed run left look two minutes old.
     void ageTemporaries()
     {
@@ -195,22 +221,10 @@ private Q_SLOTS:
         const QStringList listedBefore = listed(books());
         const QByteArray booksBefore = fileHash(books());
 
-        QProcess tool;
-        tool.setReadChannel(QProcess::StandardError);
-        tool.start(QStringLiteral(ARDENTRY_DB_EXE), {QStringLiteral("backup")});
-        QByteArray progress;
-        while (!progress.contains((stage + QLatin1Char('\n')).toUtf8()) && tool.waitForReadyRead(60000))
-            progress += tool.readAllStandardError();
-        tool.kill();
-        QVERIFY(tool.waitForFinished());
-        QVERIFY2(progress.contains(stage.toUtf8()), progress.constData());
-        if (!finishable)
-            QCOMPARE(tool.exitStatus(), QProcess::CrashExit);
+        killAt({QStringLiteral("backup")}, stage, !finishable);
 
         QCOMPARE(fileHash(books()), booksBefore);
-        const QHash<QString, QByteArray> after = backupFiles(books());
-        for (auto it = before.cbegin(); it != before.cend(); ++it)
-            QCOMPARE(after.value(it.key()), it.value());
+        keptWhole(before);
         const QStringList listedAfter = listed(books());
         if (!finishable || listedAfter.size() == listedBefore.size()) {
             QCOMPARE(listedAfter, listedBefore);
@@ -252,17 +266,7 @@ private Q_SLOTS:
         QVERIFY(oldBooks != newBooks);
         const QHash<QString, QByteArray> before = backupFiles(books());
 
-        QProcess tool;
-        tool.setReadChannel(QProcess::StandardError);
-        tool.start(QStringLiteral(ARDENTRY_DB_EXE), {QStringLiteral("restore"), earlier.file});
-        QByteArray progress;
-        while (!progress.contains((stage + QLatin1Char('\n')).toUtf8()) && tool.waitForReadyRead(60000))
-            progress += tool.readAllStandardError();
-        tool.kill();
-        QVERIFY(tool.waitForFinished());
-        QVERIFY2(progress.contains(stage.toUtf8()), progress.constData());
-        if (!replaceable)
-            QCOMPARE(tool.exitStatus(), QProcess::CrashExit);
+        killAt({QStringLiteral("restore"), earlier.file}, stage, !replaceable);
 
         const QString now = salesFigures(books());
         if (replaceable)
@@ -272,9 +276,7 @@ private Q_SLOTS:
         AdminTool::TCheckReport report;
         QVERIFY_DB(report = AdminTool::check(QStringLiteral("ARD")));
         TEngineDatabase::closeAll();
-        const QHash<QString, QByteArray> after = backupFiles(books());
-        for (auto it = before.cbegin(); it != before.cend(); ++it)
-            QCOMPARE(after.value(it.key()), it.value());
+        keptWhole(before);
         for (const BooksBackup::TBackupInfo &b : BooksBackup::list(books()))
             QVERIFY2(b.problem.isEmpty(), qPrintable(b.problem));
 
