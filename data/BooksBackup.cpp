@@ -150,18 +150,20 @@ struct TSqliteHandle
 
 // Copies every page of `source` into the new file `target` with SQLite's
 // backup API, all from one read transaction of the source, and returns the
-// source's counts at that moment. The source's writers wait meanwhile (or
-// are told the books are busy after the engine's busy wait), as they would
-// behind a long read of the program.
+// source's counts at that moment, which the check of the copy compares with
+// its own (so they are counted as the check's first step). The source's
+// writers wait meanwhile (or are told the books are busy after the engine's
+// busy wait), as they would behind a long read of the program.
 QList<BooksCheck::TTableCount> copyPages(const QString &source, bool readOnly, const QString &target,
-                                         const BooksBackup::TProgress &progress, const QString &stage)
+                                         const BooksBackup::TProgress &progress, const QString &copyStage,
+                                         const QString &checkStage)
 {
     std::unique_ptr<TEngineDatabase> from;
-    QList<BooksCheck::TTableCount> counts;
     try {
         from = TEngineDatabase::openFile(source, readOnly);
+        // The read transaction starts with the first read.
         from->run(QStringLiteral("BEGIN"));
-        counts = BooksCheck::counts(*from);
+        from->run(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     } catch (const EDatabaseError &e) {
         throw ENotSound(e.message());
     }
@@ -185,7 +187,7 @@ QList<BooksCheck::TTableCount> copyPages(const QString &source, bool readOnly, c
         rc = sqlite3_backup_step(backup, StepPages);
         if (progress && (rc == SQLITE_OK || rc == SQLITE_DONE)) {
             const int total = sqlite3_backup_pagecount(backup);
-            progress(stage, total - sqlite3_backup_remaining(backup), total);
+            progress(copyStage, total - sqlite3_backup_remaining(backup), total);
         }
     } while (rc == SQLITE_OK);
     sqlite3_backup_finish(backup);
@@ -204,7 +206,13 @@ QList<BooksCheck::TTableCount> copyPages(const QString &source, bool readOnly, c
     to.db = nullptr;
     if (rc != SQLITE_OK)
         throw EDatabaseError(QStringLiteral("cannot close %1").arg(target));
-    return counts;
+    if (progress)
+        progress(checkStage, 0, 0);
+    try {
+        return BooksCheck::counts(*from);
+    } catch (const EDatabaseError &e) {
+        throw ENotSound(e.message());
+    }
 }
 
 bool sameCounts(const QList<BooksCheck::TTableCount> &a, const QList<BooksCheck::TTableCount> &b)
@@ -278,16 +286,17 @@ void writeCounts(const QString &backup, const QList<BooksCheck::TTableCount> &co
 
 // Copies the books into `target` through a temporary file beside it, checks
 // the copy, and gives it its name only then.
-BooksBackup::TBackupInfo makeBackup(const QString &booksFile, const QString &target, bool recordCounts,
-                                    const BooksBackup::TProgress &progress, const QString &copyStage,
-                                    const QString &checkStage)
+BooksBackup::TBackupInfo makeBackup(const QString &booksFile, const QString &target, const QDateTime &taken,
+                                    bool recordCounts, const BooksBackup::TProgress &progress,
+                                    const QString &copyStage, const QString &checkStage)
 {
     const QString books = QFileInfo(booksFile).absoluteFilePath();
     try {
         if (QFileInfo::exists(target))
             throw EDatabaseError(QStringLiteral("%1 already exists").arg(target));
         TTemporary temp(target);
-        const QList<BooksCheck::TTableCount> counts = copyPages(books, false, temp.path(), progress, copyStage);
+        const QList<BooksCheck::TTableCount> counts =
+            copyPages(books, false, temp.path(), progress, copyStage, checkStage);
         verifyCopy(temp.path(), QStringLiteral("the copy of %1").arg(books), counts, progress, checkStage);
         sync(temp.path(), false);
         if (recordCounts)
@@ -302,7 +311,7 @@ BooksBackup::TBackupInfo makeBackup(const QString &booksFile, const QString &tar
         }
         temp.keep();
         sync(QFileInfo(target).absolutePath(), true);
-        return {target, Clock::now(), QFileInfo(target).size(), counts, QString()};
+        return {target, taken, QFileInfo(target).size(), counts, QString()};
     } catch (const EDatabaseError &e) {
         throw EDatabaseError(QStringLiteral("Cannot back up the books %1 to %2: %3").arg(books, target, e.message()));
     }
@@ -341,10 +350,10 @@ QList<TNamedBackup> namedBackups(const QString &booksFile)
     return found;
 }
 
-QString newBackupFile(const QString &booksFile)
+QString newBackupFile(const QString &booksFile, const QDateTime &taken)
 {
     const QDir folder(BooksBackup::backupsFolder(booksFile));
-    const QString base = QFileInfo(booksFile).completeBaseName() + QLatin1Char('-') + Clock::now().toString(NameTimeFormat);
+    const QString base = QFileInfo(booksFile).completeBaseName() + QLatin1Char('-') + taken.toString(NameTimeFormat);
     QString file = folder.absoluteFilePath(base + QStringLiteral(".db"));
     for (int serial = 2; QFileInfo::exists(file); ++serial)
         file = folder.absoluteFilePath(QStringLiteral("%1-%2.db").arg(base).arg(serial));
@@ -397,14 +406,9 @@ void prune(const QString &booksFile)
     for (const TNamedBackup &b : backups)
         taken.append(b.taken);
     const QList<bool> keep = BooksBackup::retained(taken, Clock::now());
-    QSet<QString> kept;
-    for (qsizetype i = 0; i < backups.size(); ++i) {
-        if (keep.at(i)) {
-            kept.insert(backups.at(i).file);
-        } else if (QFile::remove(backups.at(i).file)) {
+    for (qsizetype i = 0; i < backups.size(); ++i)
+        if (!keep.at(i) && QFile::remove(backups.at(i).file))
             QFile::remove(backups.at(i).file + CountsSuffix);
-        }
-    }
     const QDir folder(BooksBackup::backupsFolder(booksFile));
     const QStringList records = folder.entryList({QLatin1Char('*') + CountsSuffix}, QDir::Files);
     for (const QString &record : records) {
@@ -469,8 +473,9 @@ QString BooksBackup::backupsFolder(const QString &booksFile)
 BooksBackup::TBackupInfo BooksBackup::backUp(const QString &booksFile, const TProgress &progress)
 {
     makeBackupsFolder(booksFile);
-    TBackupInfo made = makeBackup(booksFile, newBackupFile(booksFile), true, progress, QStringLiteral("Copying the books"),
-                                  QStringLiteral("Checking the copy"));
+    const QDateTime taken = Clock::now();
+    TBackupInfo made = makeBackup(booksFile, newBackupFile(booksFile, taken), taken, true, progress,
+                                  QStringLiteral("Copying the books"), QStringLiteral("Checking the copy"));
     prune(booksFile);
     return made;
 }
@@ -478,7 +483,7 @@ BooksBackup::TBackupInfo BooksBackup::backUp(const QString &booksFile, const TPr
 BooksBackup::TBackupInfo BooksBackup::backUpTo(const QString &booksFile, const QString &target,
                                                const TProgress &progress)
 {
-    return makeBackup(booksFile, QFileInfo(target).absoluteFilePath(), false, progress,
+    return makeBackup(booksFile, QFileInfo(target).absoluteFilePath(), Clock::now(), false, progress,
                       QStringLiteral("Copying the books"), QStringLiteral("Checking the copy"));
 }
 
@@ -570,7 +575,8 @@ BooksBackup::TRestoreResult BooksBackup::restore(const QString &booksFile, const
     TTemporary copy(books);
     QList<BooksCheck::TTableCount> counts;
     try {
-        counts = copyPages(from, true, copy.path(), progress, QStringLiteral("Copying the backup"));
+        counts = copyPages(from, true, copy.path(), progress, QStringLiteral("Copying the backup"),
+                           QStringLiteral("Checking the backup"));
         verifyCopy(copy.path(), from, counts, progress, QStringLiteral("Checking the backup"));
         if (const auto recorded = recordedCounts(from); recorded && !sameCounts(*recorded, counts))
             throw ENotSound(QStringLiteral("it holds other counts of records than when it was made: %1 against %2")
@@ -588,7 +594,8 @@ BooksBackup::TRestoreResult BooksBackup::restore(const QString &booksFile, const
     result.counts = counts;
     try {
         makeBackupsFolder(books);
-        result.previous = makeBackup(books, newBackupFile(books), true, progress,
+        const QDateTime taken = Clock::now();
+        result.previous = makeBackup(books, newBackupFile(books, taken), taken, true, progress,
                                      QStringLiteral("Backing up the books as they are"),
                                      QStringLiteral("Checking that backup"));
     } catch (const EDatabaseError &e) {
