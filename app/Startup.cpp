@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "AppFonts.h"
+#include "BackupCommands.h"
 #include "DMUnit.h"
 #include "EDatabaseError.h"
 #include "EngineDatabase.h"
@@ -56,6 +57,8 @@ int Startup::run(QApplication &app)
         return 1;
     frmMain->show();
     const int code = app.exec();
+    if (auto *backups = frmMain->findChild<TBackupCommands *>())
+        backups->backUpAtExit();
     finish();
     return code;
 }

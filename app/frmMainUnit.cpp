@@ -2,6 +2,7 @@
 #include "ui_frmMainUnit.h"
 
 #include "AppFonts.h"
+#include "BackupCommands.h"
 #include "FormSupport.h"
 #include "Clock.h"
 #include "DMUnit.h"
@@ -93,6 +94,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), ui(new Ui::TfrmMain)
     ui->cboDateT->OnChange = [this](QObject *s) { MessageDlg::Guard(this, [&] { optTodayClick(s); }); };
 
     wireCommands();
+    new TBackupCommands(this);
 
     // Exit keeps its distance from the bottom of the side bar.
     ui->Panel1->installEventFilter(this);

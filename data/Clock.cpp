@@ -6,6 +6,12 @@ std::function<QDate()> &source()
     static std::function<QDate()> s;
     return s;
 }
+
+std::function<QDateTime()> &nowSource()
+{
+    static std::function<QDateTime()> s;
+    return s;
+}
 } // namespace
 
 QDate Clock::today()
@@ -16,4 +22,14 @@ QDate Clock::today()
 void Clock::setTodaySource(std::function<QDate()> s)
 {
     source() = std::move(s);
+}
+
+QDateTime Clock::now()
+{
+    return nowSource() ? nowSource()() : QDateTime::currentDateTime();
+}
+
+void Clock::setNowSource(std::function<QDateTime()> s)
+{
+    nowSource() = std::move(s);
 }

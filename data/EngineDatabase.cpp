@@ -1,5 +1,6 @@
 #include "EngineDatabase.h"
 
+#include "BooksLock.h"
 #include "EDatabaseError.h"
 #include "EngineConfig.h"
 #include "SqlFunctions.h"
@@ -34,11 +35,11 @@ QString connectionName(const QString &alias)
 
 // Opens an existing SQLite file for reading and writing without ever creating
 // it: a mistyped alias folder must not silently become an empty database.
-QSqlDatabase openFile(const QString &connection, const QString &file)
+QSqlDatabase connectTo(const QString &connection, const QString &file, bool readOnly)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     QUrl url = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
-    url.setQuery(QStringLiteral("mode=rw"));
+    url.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
     db.setDatabaseName(url.toString(QUrl::FullyEncoded));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
     return db;
@@ -67,9 +68,9 @@ TEngineDatabase::~TEngineDatabase()
 
 TEngineDatabase &TEngineDatabase::forAlias(const QString &alias)
 {
-    auto &open = openDatabases();
+    auto &databases = openDatabases();
     const QString key = alias.toUpper();
-    if (auto it = open.find(key); it != open.end())
+    if (auto it = databases.find(key); it != databases.end())
         return *it->second;
 
     const QString folder = EngineConfig::aliasFolder(alias);
@@ -81,9 +82,38 @@ TEngineDatabase &TEngineDatabase::forAlias(const QString &alias)
             QStringLiteral("The database of alias %1 does not exist: %2 (create it with ardentry-db create)")
                 .arg(alias, file));
 
-    const QString connection = connectionName(alias);
+    // A restore that holds the books alone is waited for like a busy
+    // database. A folder that cannot hold the lock file cannot be restored
+    // into either, so the books are opened without it.
+    std::unique_ptr<TBooksLock> lock;
+    try {
+        lock = TBooksLock::take(file, TBooksLock::Mode::Shared, BusyTimeoutMs);
+        if (!lock)
+            throw EDatabaseError(
+                QStringLiteral("Cannot open the database %1: a restore is replacing it; try again later").arg(file));
+    } catch (const EDatabaseError &) {
+        if (QFileInfo::exists(TBooksLock::lockFile(file)) || QFileInfo(QFileInfo(file).absolutePath()).isWritable())
+            throw;
+    }
+    std::unique_ptr<TEngineDatabase> d = open(alias, file, connectionName(alias), false);
+    d->m_lock = std::move(lock);
+    TEngineDatabase &ref = *d;
+    databases.emplace(key, std::move(d));
+    // Connections must go while Qt's SQL layer still exists: close them when
+    // the application object does, whoever forgets to.
+    static bool closeAtExit = false;
+    if (!closeAtExit && QCoreApplication::instance()) {
+        qAddPostRoutine(&TEngineDatabase::closeAll);
+        closeAtExit = true;
+    }
+    return ref;
+}
+
+std::unique_ptr<TEngineDatabase> TEngineDatabase::open(const QString &alias, const QString &file,
+                                                       const QString &connection, bool readOnly)
+{
     std::unique_ptr<TEngineDatabase> d(new TEngineDatabase(alias, file, connection));
-    QSqlDatabase db = openFile(connection, file);
+    QSqlDatabase db = connectTo(connection, file, readOnly);
     if (!db.open())
         throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2").arg(file, messageFor(db.lastError())));
     // Reading the schema is the first access that touches the file's
@@ -102,16 +132,20 @@ TEngineDatabase &TEngineDatabase::forAlias(const QString &alias)
     applyConnectionSettings(d->m_handle);
     sqlite3_update_hook(d->m_handle, &TEngineDatabase::rowChanged, d.get());
     sqlite3_rollback_hook(d->m_handle, &TEngineDatabase::rolledBack, d.get());
-    TEngineDatabase &ref = *d;
-    open.emplace(key, std::move(d));
-    // Connections must go while Qt's SQL layer still exists: close them when
-    // the application object does, whoever forgets to.
-    static bool closeAtExit = false;
-    if (!closeAtExit && QCoreApplication::instance()) {
-        qAddPostRoutine(&TEngineDatabase::closeAll);
-        closeAtExit = true;
-    }
-    return ref;
+    return d;
+}
+
+std::unique_ptr<TEngineDatabase> TEngineDatabase::openFile(const QString &file, bool readOnly)
+{
+    static quint64 opened = 0;
+    if (!QFileInfo::exists(file))
+        throw EDatabaseError(QStringLiteral("The database %1 does not exist").arg(file));
+    return open(QString(), file, QStringLiteral("ardentry-engine-file:%1:").arg(++opened) + file, readOnly);
+}
+
+QString TEngineDatabase::describe() const
+{
+    return m_alias.isEmpty() ? m_file : QStringLiteral("%1 (alias %2)").arg(m_file, m_alias);
 }
 
 void TEngineDatabase::applyConnectionSettings(sqlite3 *db)
@@ -188,11 +222,12 @@ void TEngineDatabase::checkTable(const TTableDef &table)
     exec(q, {table.name});
     const bool found = q.next() && q.value(0).toInt() > 0;
     q.finish();
+    const QString where = m_alias.isEmpty() ? m_file : QStringLiteral("alias %1, %2").arg(m_alias, m_file);
     if (!found)
-        throw EDatabaseError(QStringLiteral("Table does not exist: %1 (alias %2, %3)").arg(table.fileName, m_alias, m_file));
+        throw EDatabaseError(QStringLiteral("Table does not exist: %1 (%2)").arg(table.fileName, where));
     const QStringList problems = schemaProblems(table);
     if (!problems.isEmpty())
-        throw EDatabaseError(QStringLiteral("%1 (alias %2, %3)").arg(problems.first(), m_alias, m_file));
+        throw EDatabaseError(QStringLiteral("%1 (%2)").arg(problems.first(), where));
     m_checkedTables.append(&table);
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 class QSqlError;
+class TBooksLock;
 struct sqlite3;
 struct sqlite3_stmt;
 class TSqlReader;
@@ -28,7 +29,17 @@ public:
     // The open database of an alias, opened on first use. Throws
     // EDatabaseError naming what is missing: the alias, its folder, the
     // database file, or a file that is not a database.
+    // While it is open it holds the books' lock shared (TBooksLock): a
+    // restore waits for nobody to have them open. Throws when a restore
+    // holds the lock for longer than the busy wait.
     static TEngineDatabase &forAlias(const QString &alias);
+
+    // A database file of its own, outside any alias: a backup, or the books
+    // copied or checked beside the engine. Read-only opens never change the
+    // file (a file that needs its last change rolled back cannot then be
+    // read). It takes no lock, is not shared and closes when released.
+    // Throws like forAlias when the file is missing or is not a database.
+    static std::unique_ptr<TEngineDatabase> openFile(const QString &file, bool readOnly);
 
     // The settings of every connection the engine opens to a SQLite file
     // (what SQL it accepts, its functions, the busy wait, durability and
@@ -47,6 +58,9 @@ public:
 
     const QString &alias() const { return m_alias; }
     const QString &file() const { return m_file; }
+    // The database as messages name it: "<file> (alias <alias>)", or the
+    // file alone when it was opened outside an alias.
+    QString describe() const;
     QSqlDatabase database() const;
 
     // Throws "Table does not exist: <file name> (alias <alias>)" when the
@@ -173,6 +187,8 @@ private:
     sqlite3_stmt *readStatement(const QString &sql);
 
     TEngineDatabase(QString alias, QString file, QString connection);
+    static std::unique_ptr<TEngineDatabase> open(const QString &alias, const QString &file, const QString &connection,
+                                                 bool readOnly);
     void execRaw(const QString &sql);
     qint64 externalVersion();
     bool unchangedSince(const QString &sql, const TReadStamp &stamp);
@@ -182,6 +198,7 @@ private:
     QString m_alias;
     QString m_file;
     QString m_connection;
+    std::unique_ptr<TBooksLock> m_lock;
     QHash<QString, std::shared_ptr<QSqlQuery>> m_prepared;
     QHash<QString, sqlite3_stmt *> m_readStatements;
     sqlite3 *m_handle = nullptr;

@@ -27,6 +27,10 @@ public:
     explicit ModalAnswer(const QString &key) : ModalAnswer(QStringList{key}) {}
     ~ModalAnswer();
 
+    // Progress windows are passed over unless this is called: then they
+    // are answered like any other modal window (to press Cancel).
+    void answerProgressWindows() { m_answersProgress = true; }
+
     int count() const { return int(m_titles.size()); }
     QStringList titles() const { return m_titles; }
     QStringList texts() const { return m_texts; }
@@ -46,5 +50,6 @@ private:
     QList<int> m_icons;
     QStringList m_defaults;
     QPointer<QWidget> m_last;
+    bool m_answersProgress = false;
     QTimer m_timer;
 };

@@ -1,5 +1,6 @@
 #include "AdminTool.h"
 
+#include "BooksCheck.h"
 #include "Clock.h"
 #include "CsvExport.h"
 #include "EDatabaseError.h"
@@ -9,6 +10,7 @@
 #include "FilterExpr.h"
 #include "RecordReader.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -687,53 +689,15 @@ AdminTool::TGenerateResult AdminTool::generate(const QString &alias, const TGene
 AdminTool::TCheckReport AdminTool::check(const QString &alias)
 {
     TEngineDatabase &db = TEngineDatabase::forAlias(alias);
-    // A damaged file fails in whichever statement first reads the damage;
-    // the message then names the file, which the engine's own text does not.
-    const auto reading = [&db](auto read) {
-        try {
-            return read();
-        } catch (const EDatabaseError &e) {
-            throw EDatabaseError(
-                QStringLiteral("Check of %1 (alias %2) failed: %3").arg(db.file(), db.alias(), e.message()));
-        }
-    };
-
-    QStringList problems;
-    for (const TTableDef &t : EngineCatalog::tables()) {
-        try {
-            db.checkTable(t);
-        } catch (const EDatabaseError &e) {
-            // Every problem of every table is listed, not only the first.
-            const QStringList found = reading([&db, &t] { return db.schemaProblems(t); });
-            problems << (found.isEmpty() ? QStringList{e.message()} : found);
-        }
-    }
-    if (!problems.isEmpty())
-        throw EDatabaseError(
-            QStringLiteral("%1 (alias %2):\n%3").arg(db.file(), db.alias(), problems.join(QLatin1Char('\n'))));
-
-    const QStringList findings = reading([&db] {
-        QStringList lines;
-        QSqlQuery q = db.run(QStringLiteral("PRAGMA integrity_check"));
-        while (q.next())
-            lines << q.value(0).toString();
-        return lines;
-    });
-    if (findings != QStringList{QStringLiteral("ok")})
-        throw EDatabaseError(QStringLiteral("Integrity check of %1 (alias %2) failed:\n%3")
-                                 .arg(db.file(), db.alias(), findings.join(QLatin1Char('\n'))));
-
+    BooksCheck::requireSound(db);
     TCheckReport report;
+    report.counts = BooksCheck::counts(db);
     for (const TTableDef &t : EngineCatalog::tables()) {
-        report.counts.append({t.fileName, reading([&db, &t] {
-                                  QSqlQuery q = db.run(
-                                      QStringLiteral("SELECT count(*) FROM %1").arg(EngineCatalog::quoted(t.name)));
-                                  return q.next() ? q.value(0).toLongLong() : qint64(0);
-                              })});
-        reading([&] {
+        try {
             storedValueFindings(db, t, report.unfitValues, report.dateNotes);
-            return 0;
-        });
+        } catch (const EDatabaseError &e) {
+            throw EDatabaseError(QStringLiteral("Check of %1 failed: %2").arg(db.describe(), e.message()));
+        }
     }
     return report;
 }
@@ -782,4 +746,29 @@ qint64 AdminTool::exportTable(const QString &alias, const TExportOptions &option
         return true;
     });
     return written;
+}
+
+BooksBackup::TBackupInfo AdminTool::backup(const QString &alias, const QString &target,
+                                           const BooksBackup::TProgress &progress)
+{
+    const QString books = location(alias).databaseFile;
+    return target.isEmpty() ? BooksBackup::backUp(books, progress) : BooksBackup::backUpTo(books, target, progress);
+}
+
+QList<BooksBackup::TBackupInfo> AdminTool::backups(const QString &alias)
+{
+    return BooksBackup::list(location(alias).databaseFile);
+}
+
+BooksBackup::TRestoreResult AdminTool::restore(const QString &alias, const QString &file,
+                                               const BooksBackup::TProgress &progress)
+{
+    const QString books = location(alias).databaseFile;
+    QString source = file;
+    if (!QFileInfo::exists(source) && QFileInfo(source).isRelative()) {
+        const QString listed = QDir(BooksBackup::backupsFolder(books)).filePath(source);
+        if (QFileInfo::exists(listed))
+            source = listed;
+    }
+    return BooksBackup::restore(books, source, progress);
 }

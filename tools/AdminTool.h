@@ -1,5 +1,8 @@
 #pragma once
 
+#include "BooksBackup.h"
+#include "BooksCheck.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -58,11 +61,7 @@ QString invalidGenerateOptions(const TGenerateOptions &options);
 QDate generatedSpanStart(const TGenerateOptions &options);
 QDate generatedSpanEnd(const TGenerateOptions &options);
 
-struct TTableCount
-{
-    QString fileName;  // "Sales.DB"
-    qint64 rows = 0;
-};
+using TTableCount = BooksCheck::TTableCount;
 
 struct TCheckReport
 {
@@ -98,6 +97,21 @@ struct TExportOptions
 // for an unknown table, bounds on a table without dates, a stored value the
 // program refuses to read, or a file that cannot be written.
 qint64 exportTable(const QString &alias, const TExportOptions &options);
+
+// Backs up the alias's books into the backups folder beside them (retention
+// then removes the backups it no longer keeps), or into `target` when it is
+// given, which must not exist. Throws naming what was not done and why.
+BooksBackup::TBackupInfo backup(const QString &alias, const QString &target = {},
+                                const BooksBackup::TProgress &progress = {});
+
+// The backups of the alias's books, newest first.
+QList<BooksBackup::TBackupInfo> backups(const QString &alias);
+
+// Puts `file` in the place of the alias's books (BooksBackup::restore): a
+// name that is not a file as given is looked for in the backups folder. The
+// alias must not be open in this process.
+BooksBackup::TRestoreResult restore(const QString &alias, const QString &file,
+                                    const BooksBackup::TProgress &progress = {});
 
 struct TAliasLocation
 {

@@ -11,8 +11,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLocale>
 #include <QTextStream>
 #include <algorithm>
+#include <csignal>
 #include <exception>
 #include <limits>
 #include <utility>
@@ -64,6 +67,34 @@ int intOption(const QCommandLineParser &parser, const QCommandLineOption &option
     return int(std::clamp<qint64>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
+// Progress of a long command on standard error, so that standard output
+// keeps its results: a line when a stage starts and at every tenth of it.
+class TProgressLines
+{
+public:
+    void operator()(const QString &stage, qint64 done, qint64 total)
+    {
+        const int tenth = total > 0 ? int(std::clamp<qint64>(done * 10 / total, 0, 10)) : 0;
+        if (stage == m_stage && tenth == m_tenth)
+            return;
+        m_stage = stage;
+        m_tenth = tenth;
+        err() << stage << ": " << tenth * 10 << "%" << Qt::endl;
+    }
+
+private:
+    QString m_stage;
+    int m_tenth = -1;
+};
+
+QString backupLine(const BooksBackup::TBackupInfo &b)
+{
+    return QStringLiteral("%1  %2  %3  %4")
+        .arg(QFileInfo(b.file).fileName(), b.taken.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+             QLocale::c().formattedDataSize(b.size),
+             b.problem.isEmpty() ? BooksCheck::countsText(b.counts) : QStringLiteral("cannot be read: ") + b.problem);
+}
+
 // Parses the command line and runs one command; returns the exit code.
 int run(const QCoreApplication &app)
 {
@@ -77,10 +108,14 @@ int run(const QCoreApplication &app)
                        "  check          check the tables and the file, and count the records\n"
                        "  alias          show the alias's folder and database file\n"
                        "  export TABLE [--from DATE] [--to DATE] FILE\n"
-                       "                 write a table's records to a CSV file"));
+                       "                 write a table's records to a CSV file\n"
+                       "  backup [FILE]  back up the books into the Backups folder beside them, or into FILE\n"
+                       "  backups        list the backups with their date, size and records\n"
+                       "  restore FILE   put a backup in the place of the books (the books are backed up first)"));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("create, sample, generate, check, alias or export"),
-                                 QStringLiteral("command [FOLDER | TABLE FILE]"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("create, sample, generate, check, alias, export, backup, backups or restore"),
+                                 QStringLiteral("command [FOLDER | FILE | TABLE FILE]"));
     const QCommandLineOption aliasOption(QStringLiteral("alias"), QStringLiteral("Database alias (default ARD)."),
                                          QStringLiteral("NAME"), AdminTool::DefaultAlias);
     const QCommandLineOption rowsOption(QStringLiteral("rows"), QStringLiteral("generate: records per journal."),
@@ -119,14 +154,20 @@ int run(const QCoreApplication &app)
     const QString alias = parser.value(aliasOption);
 
     static const QStringList commands = {QStringLiteral("create"), QStringLiteral("sample"), QStringLiteral("generate"),
-                                         QStringLiteral("check"), QStringLiteral("alias"), QStringLiteral("export")};
+                                         QStringLiteral("check"),  QStringLiteral("alias"),  QStringLiteral("export"),
+                                         QStringLiteral("backup"), QStringLiteral("backups"), QStringLiteral("restore")};
     if (!commands.contains(command))
         return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
     const bool exporting = command == QLatin1String("export");
-    const qsizetype expectedArgs = command == QLatin1String("create") ? 2 : exporting ? 3 : 1;
+    const bool needsFile = command == QLatin1String("restore");
+    const qsizetype expectedArgs = command == QLatin1String("create") || needsFile ? 2
+                                   : exporting                                    ? 3
+                                   : command == QLatin1String("backup")           ? qMin<qsizetype>(args.size(), 2)
+                                                                                  : 1;
     if (args.size() < expectedArgs)
         return usageError(exporting ? QStringLiteral("export needs a table and a file")
-                                    : QStringLiteral("%1 needs a folder").arg(command));
+                                    : QStringLiteral("%1 needs a %2")
+                                          .arg(command, needsFile ? QStringLiteral("file") : QStringLiteral("folder")));
     if (args.size() > expectedArgs)
         return usageError(QStringLiteral("unexpected argument \"%1\"").arg(args.at(expectedArgs)));
     if (command != QLatin1String("generate"))
@@ -203,6 +244,24 @@ int run(const QCoreApplication &app)
             out().flush();
             if (!report.unfitValues.isEmpty())
                 return ExitFailure;
+        } else if (command == QLatin1String("backup")) {
+            const BooksBackup::TBackupInfo made = AdminTool::backup(alias, args.value(1), TProgressLines());
+            out() << "Backed up " << AdminTool::location(alias).databaseFile << " to " << made.file << " ("
+                  << BooksCheck::countsText(made.counts) << ")\n";
+        } else if (command == QLatin1String("backups")) {
+            const QList<BooksBackup::TBackupInfo> list = AdminTool::backups(alias);
+            const QString books = AdminTool::location(alias).databaseFile;
+            if (list.isEmpty())
+                out() << "No backups of " << books << " yet\n";
+            else
+                out() << "Backups of " << books << " in " << BooksBackup::backupsFolder(books) << ":\n";
+            for (const BooksBackup::TBackupInfo &b : list)
+                out() << "  " << backupLine(b) << '\n';
+        } else if (command == QLatin1String("restore")) {
+            const BooksBackup::TRestoreResult r = AdminTool::restore(alias, args.at(1), TProgressLines());
+            out() << "Restored " << AdminTool::location(alias).databaseFile << " from " << r.source << " ("
+                  << BooksCheck::countsText(r.counts) << ")\nThe books as they were are backed up in "
+                  << r.previous.file << '\n';
         } else {
             const AdminTool::TAliasLocation where = AdminTool::location(alias);
             out() << "Folder: " << where.folder << "\nDatabase: " << where.databaseFile << '\n';
@@ -227,6 +286,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ardentry-db"));
+    // A file that outgrows the system's limit must fail its write, which the
+    // commands report, instead of ending the tool on the spot.
+    std::signal(SIGXFSZ, SIG_IGN);
     const int code = run(app);
     // The engine keeps its databases open until told; they must close while
     // the application object and the SQL drivers still exist.

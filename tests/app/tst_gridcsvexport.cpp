@@ -220,6 +220,7 @@ private Q_SLOTS:
                                                         progressLabel = p->labelText();
                                                         pressIn(d, Qt::Key_Escape);
                                                     }});
+        answer.answerProgressWindows();
         QTest::keyClick(ui()->wwDBGrid3, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_COMPARE(answer.count(), 2);
         QCOMPARE(answer.titles().at(1), QStringLiteral("Export to CSV"));

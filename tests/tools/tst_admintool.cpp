@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -126,6 +127,7 @@ private slots:
     void exportRefuses();
     void executable_data();
     void executable();
+    void backupListRestoreByName();
 
 private:
     QString folder(const QString &name = QStringLiteral("books")) const { return m_dir->filePath(name); }
@@ -709,6 +711,23 @@ void tst_AdminTool::executable_data()
                                          << 1 << QStringLiteral("NOSUCH");
     QTest::newRow("alias") << true << QStringList{QStringLiteral("alias")} << 0 << QStringLiteral("@folder");
     QTest::newRow("sample") << true << QStringList{QStringLiteral("sample")} << 0 << QStringLiteral("sample");
+    QTest::newRow("restore without file") << true << QStringList{QStringLiteral("restore")} << 2
+                                          << QStringLiteral("restore needs a file");
+    QTest::newRow("backup to two files")
+        << true << QStringList{QStringLiteral("backup"), QStringLiteral("a.db"), QStringLiteral("b.db")} << 2
+        << QStringLiteral("b.db");
+    QTest::newRow("backups, none yet") << true << QStringList{QStringLiteral("backups")} << 0
+                                       << QStringLiteral("No backups of @folder/books.db yet");
+    QTest::newRow("backup") << true << QStringList{QStringLiteral("backup")} << 0
+                            << QStringLiteral("Backed up @folder/books.db to @folder/Backups/books-");
+    QTest::newRow("backup to a file") << true << QStringList{QStringLiteral("backup"), QStringLiteral("@folder/copy.db")}
+                                      << 0 << QStringLiteral("to @folder/copy.db (Accounts.db 0,");
+    QTest::newRow("backup to a file that exists")
+        << true << QStringList{QStringLiteral("backup"), QStringLiteral("@folder/books.db")} << 1
+        << QStringLiteral("already exists");
+    QTest::newRow("restore a file that is not there")
+        << true << QStringList{QStringLiteral("restore"), QStringLiteral("nothing.db")} << 1
+        << QStringLiteral("no such file");
     QTest::newRow("generate") << true << QStringList{QStringLiteral("generate"),   QStringLiteral("--rows"),
                                                      QStringLiteral("50"),         QStringLiteral("--end"),
                                                      QStringLiteral("2024-02-29"), QStringLiteral("--accounts"),
@@ -759,6 +778,42 @@ void tst_AdminTool::executable()
     QVERIFY2((exitCode == 0 ? out : err).contains(output), qPrintable(out + err));
     if (exitCode != 0)
         QVERIFY2(out.isEmpty(), qPrintable(out));
+}
+
+// The tool's own round: a backup, the list that names it with its date,
+// size and records, and a restore by the name the list gives.
+void tst_AdminTool::backupListRestoreByName()
+{
+    QVERIFY_DB(AdminTool::create(AdminTool::DefaultAlias, folder()));
+    QVERIFY_DB(AdminTool::sample(AdminTool::DefaultAlias));
+    const QByteArray sampled = contentHash(AdminTool::DefaultAlias);
+    TEngineDatabase::closeAll();
+    const auto run = [](const QStringList &arguments) {
+        QProcess tool;
+        tool.start(QString::fromUtf8(ARDENTRY_DB_EXE), arguments);
+        tool.waitForFinished(60000);
+        return std::make_pair(tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput() +
+                                                                      tool.readAllStandardError()));
+    };
+    auto [code, out] = run({QStringLiteral("backup")});
+    QVERIFY2(code == 0, qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("Copying the books: 100%")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("Checking the copy: 100%")), qPrintable(out));
+
+    std::tie(code, out) = run({QStringLiteral("backups")});
+    QVERIFY2(code == 0, qPrintable(out));
+    const QRegularExpression line(QStringLiteral("  (books-\\d{4}-\\d\\d-\\d\\d-\\d{6}\\.db)  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  "
+                                                 "[\\d.]+ KiB  Accounts.db 3, AccTrans.db \\d+, Expenses.db \\d+, ExpTypes.db \\d+, "
+                                                 "Purchases.DB \\d+, Sales.DB \\d+\\n"));
+    const QRegularExpressionMatch m = line.match(out);
+    QVERIFY2(m.hasMatch(), qPrintable(out));
+
+    QVERIFY(execOnFile(databaseFile(), QStringLiteral("DELETE FROM Sales")).isEmpty());
+    std::tie(code, out) = run({QStringLiteral("restore"), m.captured(1)});
+    QVERIFY2(code == 0, qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("Restored %1 from ").arg(QDir(folder()).absoluteFilePath(QStringLiteral("books.db")))),
+             qPrintable(out));
+    QCOMPARE(contentHash(AdminTool::DefaultAlias), sampled);
 }
 
 QTEST_GUILESS_MAIN(tst_AdminTool)
