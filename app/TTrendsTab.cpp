@@ -17,7 +17,7 @@ TTrendsTab::TTrendsTab(QWidget *parent) : QWidget(parent)
     layout->setContentsMargins(4, 4, 4, 4);
 }
 
-void TTrendsTab::SummaryRefreshed(const QString &periodWhere)
+void TTrendsTab::summaryRefreshed(const QString &periodWhere)
 {
     m_periodWhere = periodWhere;
     m_stale = true;

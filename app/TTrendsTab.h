@@ -23,12 +23,12 @@ public:
     // Summary's own, "DocDate >= 'mm/dd/yyyy' AND ..."). On view, the chart
     // follows at once and an error raised on the way is the caller's to
     // show; hidden, it waits.
-    void SummaryRefreshed(const QString &periodWhere);
+    void summaryRefreshed(const QString &periodWhere);
 
     // Whether the chart waits to be recomputed when the page shows.
-    bool IsStale() const { return m_stale; }
+    bool isStale() const { return m_stale; }
     // The chart, made the first time the page shows (null before).
-    TTrendsChart *Chart() const { return m_chart; }
+    TTrendsChart *chart() const { return m_chart; }
 
 protected:
     void showEvent(QShowEvent *e) override;

@@ -414,7 +414,7 @@ void TfrmMain::RefreshSummary()
     ui->lblPurchases->setText(FieldText::formatGeneral(purchases, fs));
     ui->lblProfits->setText(FieldText::formatGeneral(profit, fs));
     setColour(ui->lblProfits, profit >= 0 ? ProfitColour : LossColour);
-    m_trends->SummaryRefreshed(PeriodWhere);
+    m_trends->summaryRefreshed(PeriodWhere);
 }
 
 void TfrmMain::Label12Click(QObject *)

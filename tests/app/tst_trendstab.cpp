@@ -32,7 +32,7 @@ class tst_TrendsTab : public QObject
 
     Ui::TfrmMain *ui() const { return frmMain->ui; }
     TTrendsTab *tab() const { return frmMain->findChild<TTrendsTab *>(QStringLiteral("TabSheetTrends")); }
-    TTrendsChart *chart() const { return tab()->Chart(); }
+    TTrendsChart *chart() const { return tab()->chart(); }
 
     void start(const QDate &today)
     {
@@ -110,11 +110,11 @@ private Q_SLOTS:
         start(QDate(2024, 3, 13));
         QCOMPARE(ui()->Pages->indexOf(tab()), ui()->Pages->indexOf(ui()->TabSheetPurchases) + 1);
         QTRY_COMPARE(ui()->Pages->tabButton(ui()->Pages->indexOf(tab()))->text(), QStringLiteral("Trends"));
-        QVERIFY(tab()->IsStale());
+        QVERIFY(tab()->isStale());
         QVERIFY(!chart());
 
         showTrends();
-        QVERIFY(!tab()->IsStale());
+        QVERIFY(!tab()->isStale());
         QCOMPARE(chart()->figures().size(), 12);
         QCOMPARE(chart()->monthAxis()->categories().first(), QStringLiteral("Apr"));
         QCOMPARE(chart()->monthAxis()->categories().last(), QStringLiteral("Mar"));
@@ -160,11 +160,11 @@ private Q_SLOTS:
         sale(QStringLiteral("2024-12-31"), 7);
         QTest::mouseClick(ui()->optYear, Qt::LeftButton);
         QVERIFY(ui()->optYear->isChecked());
-        QVERIFY(tab()->IsStale());
+        QVERIFY(tab()->isStale());
         QCOMPARE(chart()->figures().last().first, QDate(2024, 3, 1));  // untouched while hidden
 
         showTrends();
-        QVERIFY(!tab()->IsStale());
+        QVERIFY(!tab()->isStale());
         QCOMPARE(chart()->figures().first().first, QDate(2024, 1, 1));
         QCOMPARE(charted(11, TTrendsChart::Sales), 7.0);
 
@@ -178,7 +178,7 @@ private Q_SLOTS:
         }});
         ui()->btnNewSale->click();
         QCOMPARE(dialog.count(), 1);
-        QVERIFY(!tab()->IsStale());
+        QVERIFY(!tab()->isStale());
         QCOMPARE(charted(2, TTrendsChart::Sales), 1234.5 + 120.5);  // today, 13 March
         QCOMPARE(ui()->Pages->ActivePage(), tab());
     }
@@ -300,12 +300,12 @@ private Q_SLOTS:
         QCOMPARE(box.title(), QStringLiteral("Ardentry"));
         QVERIFY2(box.text().contains(QLatin1String("Total")), qPrintable(box.text()));
         QVERIFY(chart()->figures().isEmpty());
-        QVERIFY(tab()->IsStale());
+        QVERIFY(tab()->isStale());
 
         m_alias->exec(QStringLiteral("UPDATE Sales SET Total = 12"));
         ui()->Pages->setActivePage(ui()->TabSheet1);
         showTrends();
-        QVERIFY(!tab()->IsStale());
+        QVERIFY(!tab()->isStale());
         QCOMPARE(charted(7, TTrendsChart::Sales), 12.0);
     }
 };
