@@ -180,7 +180,7 @@ void TTrendsChart::setFigures(const QList<TrendFigures::TMonth> &months)
     for (double t : ticks)
         m_amountAxis->append(FieldText::formatGeneral(t, FormatSettings()), t);
 
-    TTrendsChartAccessible::figuresChanged(this);
+    TAccessibleTable::reset(this);
 }
 
 // The texts that depend on the regional settings: the months' names and the

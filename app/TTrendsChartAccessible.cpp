@@ -1,56 +1,48 @@
 #include "TTrendsChartAccessible.h"
 
+#include "TAccessibleTableCell.h"
 #include "TTrendsChart.h"
 
 #include <QChart>
 #include <QLegend>
-#include <QPointer>
 
 namespace {
 
 // One cell of the table, headers included (row -1, column -1).
-class ChartCell : public QAccessibleInterface, public QAccessibleTableCellInterface
+class ChartCell : public TAccessibleTableCell
 {
 public:
-    ChartCell(TTrendsChart *chart, int row, int column) : m_chart(chart), m_row(row), m_column(column) {}
+    ChartCell(TTrendsChart *chart, int row, int column) : TAccessibleTableCell(chart, row, column) {}
 
-    TTrendsChartAccessible *tableInterface() const
+    TTrendsChart *chart() const { return static_cast<TTrendsChart *>(widget()); }
+    const TTrendsChartAccessible *tableInterface() const
     {
-        return m_chart ? static_cast<TTrendsChartAccessible *>(QAccessible::queryAccessibleInterface(m_chart.data()))
-                       : nullptr;
+        return static_cast<const TTrendsChartAccessible *>(table());
     }
 
     // QAccessibleInterface
     bool isValid() const override
     {
-        return m_chart && m_column >= -1 && m_column < TTrendsChart::FigureCount && m_row >= -1 &&
-               m_row < m_chart->figures().size();
+        return chart() && m_column >= -1 && m_column < TTrendsChart::FigureCount && m_row >= -1 &&
+               m_row < chart()->figures().size();
     }
-    QObject *object() const override { return nullptr; }
-    QWindow *window() const override { return m_chart ? m_chart->window()->windowHandle() : nullptr; }
-    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface *parent() const override { return tableInterface(); }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
     QString text(QAccessible::Text t) const override
     {
         if (!isValid() || (t != QAccessible::Name && t != QAccessible::Value))
             return QString();
         if (m_row < 0)
             return m_column < 0 ? QStringLiteral("Month") : TTrendsChart::figureName(m_column);
-        return m_column < 0 ? m_chart->monthName(m_row) : m_chart->figureText(m_row, m_column);
+        return m_column < 0 ? chart()->monthName(m_row) : chart()->figureText(m_row, m_column);
     }
-    void setText(QAccessible::Text, const QString &) override {}
     QRect rect() const override
     {
         if (!isValid())
             return QRect();
         // A month's cells stand where its bars and point stand; the
         // headers of the figures where the legend names them.
-        const QRect r = m_row >= 0 ? m_chart->monthRect(m_row)
-                                   : m_chart->mapFromScene(m_chart->chart()->legend()->geometry()).boundingRect();
-        return QRect(m_chart->viewport()->mapToGlobal(r.topLeft()), r.size());
+        const QRect r = m_row >= 0 ? chart()->monthRect(m_row)
+                                   : chart()->mapFromScene(chart()->chart()->legend()->geometry()).boundingRect();
+        return QRect(chart()->viewport()->mapToGlobal(r.topLeft()), r.size());
     }
     QAccessible::Role role() const override
     {
@@ -66,38 +58,23 @@ public:
             return s;
         }
         s.readOnly = true;
-        s.invisible = !m_chart->isVisible();
+        s.invisible = !chart()->isVisible();
         return s;
-    }
-    void *interface_cast(QAccessible::InterfaceType t) override
-    {
-        return t == QAccessible::TableCellInterface ? static_cast<QAccessibleTableCellInterface *>(this) : nullptr;
     }
 
     // QAccessibleTableCellInterface
     bool isSelected() const override { return false; }
-    int columnExtent() const override { return 1; }
-    int rowExtent() const override { return 1; }
     QList<QAccessibleInterface *> columnHeaderCells() const override
     {
-        const TTrendsChartAccessible *table = tableInterface();
-        return m_row >= 0 && table ? QList<QAccessibleInterface *>{table->cell(-1, m_column)}
-                                   : QList<QAccessibleInterface *>{};
+        const TTrendsChartAccessible *t = tableInterface();
+        return m_row >= 0 && t ? QList<QAccessibleInterface *>{t->cell(-1, m_column)} : QList<QAccessibleInterface *>{};
     }
     QList<QAccessibleInterface *> rowHeaderCells() const override
     {
-        const TTrendsChartAccessible *table = tableInterface();
-        return m_column >= 0 && m_row >= 0 && table ? QList<QAccessibleInterface *>{table->cell(m_row, -1)}
-                                                    : QList<QAccessibleInterface *>{};
+        const TTrendsChartAccessible *t = tableInterface();
+        return m_column >= 0 && m_row >= 0 && t ? QList<QAccessibleInterface *>{t->cell(m_row, -1)}
+                                                : QList<QAccessibleInterface *>{};
     }
-    int columnIndex() const override { return m_column; }
-    int rowIndex() const override { return m_row; }
-    QAccessibleInterface *table() const override { return tableInterface(); }
-
-private:
-    QPointer<TTrendsChart> m_chart;
-    int m_row;
-    int m_column;
 };
 
 QAccessibleInterface *chartFactory(const QString &className, QObject *object)
@@ -107,48 +84,18 @@ QAccessibleInterface *chartFactory(const QString &className, QObject *object)
     return nullptr;
 }
 
-qint64 cellKey(int row, int column)
-{
-    return (qint64(row) + 1) << 32 | quint32(column + 1);
-}
-
 } // namespace
 
-TTrendsChartAccessible::TTrendsChartAccessible(TTrendsChart *chart) : QAccessibleWidget(chart, QAccessible::Table) {}
-
-TTrendsChartAccessible::~TTrendsChartAccessible()
-{
-    for (QAccessible::Id id : std::as_const(m_cells))
-        QAccessible::deleteAccessibleInterface(id);
-}
+TTrendsChartAccessible::TTrendsChartAccessible(TTrendsChart *chart) : TAccessibleTable(chart) {}
 
 void TTrendsChartAccessible::install()
 {
-    static bool installed = false;
-    if (!installed) {
-        QAccessible::installFactory(chartFactory);
-        installed = true;
-    }
-}
-
-void TTrendsChartAccessible::figuresChanged(TTrendsChart *chart)
-{
-    if (!QAccessible::isActive())
-        return;
-    QAccessibleTableModelChangeEvent event(chart, QAccessibleTableModelChangeEvent::ModelReset);
-    QAccessible::updateAccessibility(&event);
+    TAccessibleTable::install(chartFactory);
 }
 
 TTrendsChart *TTrendsChartAccessible::chart() const
 {
     return static_cast<TTrendsChart *>(widget());
-}
-
-void *TTrendsChartAccessible::interface_cast(QAccessible::InterfaceType t)
-{
-    if (t == QAccessible::TableInterface)
-        return static_cast<QAccessibleTableInterface *>(this);
-    return QAccessibleWidget::interface_cast(t);
 }
 
 QString TTrendsChartAccessible::text(QAccessible::Text t) const
@@ -178,12 +125,7 @@ QAccessibleInterface *TTrendsChartAccessible::cell(int row, int column) const
 {
     if (column < -1 || column >= columnCount() || row < -1 || row >= rowCount())
         return nullptr;
-    const qint64 key = cellKey(row, column);
-    if (auto it = m_cells.constFind(key); it != m_cells.constEnd())
-        return QAccessible::accessibleInterface(it.value());
-    auto *c = new ChartCell(chart(), row, column);
-    m_cells.insert(key, QAccessible::registerAccessibleInterface(c));
-    return c;
+    return keptCell(row, column, [&] { return new ChartCell(chart(), row, column); });
 }
 
 QAccessibleInterface *TTrendsChartAccessible::child(int index) const
