@@ -33,17 +33,6 @@ QDate g_today;
 constexpr int Months = 12;
 constexpr int FirstVisits = 60;
 
-template <typename W>
-W *child(const char *name)
-{
-    W *w = frmMain->findChild<W *>(QLatin1String(name));
-    if (!w) {
-        std::fprintf(stderr, "the main window has no %s\n", name);
-        std::exit(1);
-    }
-    return w;
-}
-
 // The last day of the month `back` months before the books' last month.
 QDate monthEnd(int back)
 {
@@ -62,16 +51,23 @@ void trendsTab(benchmark::State &state)
     }
     frmMain->show();
     QApplication::processEvents();
-    auto *pages = child<QStackedWidget>("Pages");
-    auto *summary = child<QWidget>("TabSheet1");
-    auto *trends = child<TTrendsTab>("TabSheetTrends");
+    auto *pages = frmMain->findChild<QStackedWidget *>(QStringLiteral("Pages"));
+    auto *summary = frmMain->findChild<QWidget *>(QStringLiteral("TabSheet1"));
+    auto *trends = frmMain->findChild<TTrendsTab *>(QStringLiteral("TabSheetTrends"));
+    auto *today = frmMain->findChild<QAbstractButton *>(QStringLiteral("optToday"));
+    auto *month = frmMain->findChild<QAbstractButton *>(QStringLiteral("optMonth"));
+    if (!pages || !summary || !trends || !today || !month) {
+        state.SkipWithError("the main window lacks its pages or period buttons");
+        Startup::finish();
+        return;
+    }
     int back = 0;
     for (auto _ : state) {
         state.PauseTiming();
         pages->setCurrentWidget(summary);
         g_today = monthEnd(back++);
-        child<QAbstractButton>("optToday")->click();
-        child<QAbstractButton>("optMonth")->click();
+        today->click();
+        month->click();
         QApplication::processEvents();
         if (!trends->isStale())
             state.SkipWithError("the hidden tab recomputed with the Summary");

@@ -29,6 +29,7 @@ class tst_TrendsTab : public QObject
 
     std::unique_ptr<TestAlias> m_alias;
     QDate m_today;
+    QLocale m_locale;  // the default locale before any test set another
 
     Ui::TfrmMain *ui() const { return frmMain->ui; }
     TTrendsTab *tab() const { return frmMain->findChild<TTrendsTab *>(QStringLiteral("TabSheetTrends")); }
@@ -86,6 +87,7 @@ class tst_TrendsTab : public QObject
     }
 
 private Q_SLOTS:
+    void initTestCase() { m_locale = QLocale(); }
     void init()
     {
         m_alias = std::make_unique<TestAlias>();
@@ -97,7 +99,7 @@ private Q_SLOTS:
         m_alias.reset();
         Clock::setTodaySource({});
         FormatSettings() = TFormatSettings();
-        QLocale::setDefault(QLocale::c());
+        QLocale::setDefault(m_locale);
     }
 
     // The tab comes after Purchases; it computes nothing until it shows, and
