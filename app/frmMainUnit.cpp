@@ -18,6 +18,7 @@
 #include "TQuery.h"
 #include "TStringField.h"
 #include "TTable.h"
+#include "TTrendsTab.h"
 #include "TwwDBGrid.h"
 #include "frmAboutUnit.h"
 #include "frmAccStatementUnit.h"
@@ -63,6 +64,8 @@ void setColour(QWidget *w, const QColor &c)
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), ui(new Ui::TfrmMain)
 {
     ui->setupUi(this);
+    m_trends = new TTrendsTab(ui->Pages);  // after the four record tabs
+    ui->Pages->addWidget(m_trends);
     setWindowIcon(AppFonts::applicationIcon());
     applyFonts();
     configureGrids();
@@ -413,6 +416,7 @@ void TfrmMain::RefreshSummary()
     ui->lblPurchases->setText(FieldText::formatGeneral(purchases, fs));
     ui->lblProfits->setText(FieldText::formatGeneral(profit, fs));
     setColour(ui->lblProfits, profit >= 0 ? ProfitColour : LossColour);
+    m_trends->summaryRefreshed(PeriodWhere);
 }
 
 void TfrmMain::Label12Click(QObject *)

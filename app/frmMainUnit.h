@@ -10,6 +10,7 @@ class TfrmMain;
 
 class QRadioButton;
 class TTable;
+class TTrendsTab;
 class TwwDBGrid;
 
 // The main window: the side bar with the "new" shortcuts, the Summary tab
@@ -113,6 +114,7 @@ private:
     ShownPeriod m_shownPeriod;
     bool m_restoringPeriod = false;
 
+    TTrendsTab *m_trends = nullptr;  // follows the Summary while on view
     bool m_shown = false;
     bool m_showHandled = false;
     bool m_deleting = false;  // the Delete command recomputes the Summary itself

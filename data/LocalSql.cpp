@@ -195,6 +195,15 @@ bool isWord(const QString &statement, const Token *t, QLatin1String word)
            QStringView(statement).mid(t->start, t->length).compare(word, Qt::CaseInsensitive) == 0;
 }
 
+// The words of a condition or a CASE, which name no column.
+bool isExpressionWord(const QString &statement, const Token &t)
+{
+    for (const char *w : {"case", "when", "then", "else", "end", "and", "or", "not", "is", "null"})
+        if (isWord(statement, &t, QLatin1String(w)))
+            return true;
+    return false;
+}
+
 // Words that end an ORDER BY or GROUP BY list.
 bool endsList(const QString &statement, const Token &t)
 {
@@ -222,6 +231,7 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
     bool inOrderList = false;  // inside ORDER BY or GROUP BY
     int sumDepth = -1;         // the parenthesis depth of an open Sum(, else -1
     int depth = 0;
+    int caseDepth = 0;         // CASE expressions open around the token
     for (qsizetype k = 0; k < tokens.size(); ++k) {
         const Token &t = tokens.at(k);
         const QStringView text = QStringView(statement).mid(t.start, t.length);
@@ -240,7 +250,15 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
             inOrderList = true;
         }
 
-        if (isWord(statement, &t, QLatin1String("or")) || isWord(statement, &t, QLatin1String("not")))
+        if (isWord(statement, &t, QLatin1String("case")))
+            ++caseDepth;
+        else if (caseDepth > 0 && isWord(statement, &t, QLatin1String("end")))
+            --caseDepth;
+        // A CASE picks a value and keeps no row out: its conditions neither
+        // narrow the days the statement can meet nor, by OR or NOT, widen
+        // the ones its other conditions leave.
+        if (caseDepth == 0 &&
+            (isWord(statement, &t, QLatin1String("or")) || isWord(statement, &t, QLatin1String("not"))))
             out.conjunctive = false;
         if (t.kind == TokenKind::Identifier && text.compare(QLatin1String("sum"), Qt::CaseInsensitive) == 0 &&
             after && after->kind == TokenKind::Other && statement.at(after->start) == QLatin1Char('(')) {
@@ -249,7 +267,11 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
             sumDepth = depth + 1;
             continue;
         }
-        if (t.kind == TokenKind::Identifier && sumDepth >= 0)
+        // What a Sum adds: its columns, not the words of a CASE inside it nor
+        // a date compared there to choose the rows it adds.
+        if (t.kind == TokenKind::Identifier && sumDepth >= 0 && !isExpressionWord(statement, t) &&
+            !(isDateName(&t) && ((before && before->kind == TokenKind::Comparison) ||
+                                 (after && after->kind == TokenKind::Comparison))))
             out.summedColumns << text.toString();
         if (t.kind == TokenKind::Identifier && isDateName(&t) &&
             (inOrderList || (before && before->kind == TokenKind::Comparison) ||
@@ -299,7 +321,8 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
                 op = QStringLiteral("<>");
             QString name = statement.mid(dateColumn->start, dateColumn->length).section(QLatin1Char('.'), -1);
             name.remove(QLatin1Char('"'));
-            out.dateComparisons.append({name, op, date});
+            if (caseDepth == 0)
+                out.dateComparisons.append({name, op, date});
         } else {
             out.params.append(t.literal);
         }

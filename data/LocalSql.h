@@ -32,7 +32,9 @@ struct TLocalSql
     QStringList summedColumns;  // the columns named inside Sum(...)
     // The comparisons of date columns with a day, and whether the statement
     // joins its conditions by AND alone (no OR, no NOT): the days it can
-    // return are then those the comparisons leave.
+    // return are then those the comparisons leave. Comparisons inside a
+    // CASE choose a value, not rows: they are not listed, and an OR or NOT
+    // there leaves the statement conjunctive.
     QList<TFilterExpr::DateComparison> dateComparisons;
     bool conjunctive = true;
 

@@ -310,6 +310,15 @@ void tst_LocalSql::dialect_data()
     QTest::newRow("a date column only selected stays as stored")
         << QStringLiteral("select DocDate, sum (Amount) From Expenses") << QString()
         << QStringList{QStringLiteral("Amount")} << QString();
+    QTest::newRow("conditional sums: only the WHERE narrows the days")
+        << QStringLiteral("select Sum(CASE WHEN DocDate >= '01/01/2024' AND DocDate <= '01/31/2024' THEN Total END) "
+                          "as M1, Sum(CASE WHEN NOT DocDate < '02/01/2024' OR DocDate = '12/31/2023' THEN Total END) "
+                          "as M2 From Sales Where DocDate >= '01/01/2024' AND DocDate <= '02/29/2024'")
+        << QStringLiteral("select ard_sum(CASE WHEN ard_day(DocDate) >= ? AND ard_day(DocDate) <= ? THEN Total END) "
+                          "as M1, ard_sum(CASE WHEN NOT ard_day(DocDate) < ? OR ard_day(DocDate) = ? THEN Total END) "
+                          "as M2 From Sales Where ard_day(DocDate) >= ? AND ard_day(DocDate) <= ?")
+        << QStringList{QStringLiteral("Total"), QStringLiteral("Total")}
+        << QStringLiteral(">= 2024-01-01, <= 2024-02-29");
     QTest::newRow("order list ends at LIMIT")
         << QStringLiteral("select * From Sales Order By DocDate, Id Limit 3")
         << QStringLiteral("select * From Sales Order By ard_day(DocDate), Id Limit 3") << QStringList{} << QString();
