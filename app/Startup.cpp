@@ -22,8 +22,10 @@ static void initResources()
 bool Startup::start()
 {
     initResources();
+    // The name only: a display name would make Qt append " — Ardentry" to
+    // every caption on the window system's title bar ("Warning — Ardentry"),
+    // where the program's captions stand exactly as they are.
     QApplication::setApplicationName(QStringLiteral("Ardentry"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Ardentry"));
     QApplication::setWindowIcon(AppFonts::applicationIcon());
     AppFonts::setUp();
     FormatSettings() = TFormatSettings::fromLocale(QLocale::system());
