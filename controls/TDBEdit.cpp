@@ -250,12 +250,42 @@ void TDBEdit::focusOutEvent(QFocusEvent *event)
         showField();
         return;
     }
+    keepFocusAfterError(error);
+    if (reason == Qt::MouseFocusReason)
+        ClickSwallower::swallowCurrentClick();
+}
+
+bool TDBEdit::commitLeaving()
+{
+    QString error;
+    try {
+        m_dataLink.UpdateRecord();
+    } catch (const EDatabaseError &e) {
+        error = e.message();
+    }
+    if (error.isNull())
+        return true;
+    keepFocusAfterError(error);
+    return false;
+}
+
+// The focus stays (or comes back) here with the whole text selected, so that
+// typing replaces it, and the error is shown. Once the box closes the window
+// takes the keyboard back: the focus is then where the user sees it, even
+// where nobody else activates the window again (no window manager).
+void TDBEdit::keepFocusAfterError(const QString &error)
+{
     m_focused = true;
     m_takingFocusBack = true;
     setFocus(Qt::OtherFocusReason);
     m_takingFocusBack = false;
     selectAll();
     MessageDlg::ShowError(error, window());
-    if (reason == Qt::MouseFocusReason)
-        ClickSwallower::swallowCurrentClick();
+    if (!isVisible())
+        return;
+    window()->activateWindow();
+    m_takingFocusBack = true;
+    setFocus(Qt::OtherFocusReason);
+    m_takingFocusBack = false;
+    selectAll();
 }

@@ -44,6 +44,14 @@ public:
     // field can be modified).
     bool Editing() const { return m_dataLink.Editing(); }
 
+    // Commits the text as leaving the box does, for an action about to take
+    // the focus away (a dialog's OK). On failure the box keeps the focus
+    // with its text selected, the error is shown, and false is returned.
+    // Unlike the focus change itself this does not depend on the window
+    // being active: a window system may deliver keys to a window nobody
+    // has activated again since a box over it closed.
+    bool commitLeaving();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
@@ -57,6 +65,7 @@ private:
     void updateData();
     void showField();
     bool requestEdit();
+    void keepFocusAfterError(const QString &error);
 
     TFieldDataLink m_dataLink;
     bool m_focused = false;      // the box has the focus as the dialog sees it
