@@ -566,6 +566,15 @@ private Q_SLOTS:
         QTest::newRow("date impossible") << "DocDate" << "31/2/2024" << "" << "'31/2/2024' is not a valid date";
         QTest::newRow("date empty is null") << "DocDate" << "" << "" << "";
         QTest::newRow("string cut to size") << "Remarks" << QString(260, QLatin1Char('r')) << QString(200, QLatin1Char('r')) << "";
+        // Sizes count characters: one outside the basic plane (two 16-bit
+        // units) at the last place is kept whole, never cut in half.
+        const QString emoji = QStringLiteral("\U0001F600");
+        QTest::newRow("string cut to size in characters")
+            << "Remarks" << QString(199, QLatin1Char('r')) + emoji + QStringLiteral("tail")
+            << QString(199, QLatin1Char('r')) + emoji << "";
+        QTest::newRow("characters outside the basic plane count once")
+            << "Remarks" << QString(150, QLatin1Char('r')) + emoji.repeated(60)
+            << QString(150, QLatin1Char('r')) + emoji.repeated(50) << "";
     }
     void fieldTextAssignment()
     {
@@ -583,6 +592,8 @@ private Q_SLOTS:
         QCOMPARE(f->IsNull(), shown.isEmpty());
         QVERIFY_DB(m_expenses->Post());
         QCOMPARE(f->DisplayText(), shown);
+        if (field == QLatin1String("Remarks"))
+            QCOMPARE(m_alias->scalar(QStringLiteral("SELECT Remarks FROM Expenses")).toString(), shown);
     }
 
     void assignmentNeedsEditOrInsertState()
