@@ -38,6 +38,12 @@ public:
     // The bound field; null while the dataset is closed.
     TField *Field() const { return m_dataLink.Field(); }
 
+    // The most characters (code points) the box holds; 0 for no limit. A box
+    // on a string field takes the field's size the first time it shows it.
+    // Typing or pasting past it keeps what fits, never half a character.
+    int MaxLength() const { return m_maxCharacters; }
+    void setMaxLength(int characters);
+
     // The box holds text that has not been written into the field yet.
     bool Modified() const { return m_dataLink.Modified(); }
     // The box takes input (its dataset is in edit or insert state and the
@@ -71,4 +77,5 @@ private:
     bool m_focused = false;      // the box has the focus as the dialog sees it
     bool m_settingText = false;  // the text is being set from the field
     bool m_takingFocusBack = false;
+    int m_maxCharacters = 0;
 };
