@@ -673,6 +673,19 @@ private Q_SLOTS:
         QCOMPARE(accounts->FieldByName(QStringLiteral("AccID"))->AsInteger(), 3);
         QCOMPARE(accounts->Lookup(QStringLiteral("AccID"), 1, QStringLiteral("AccName")).toString(), QStringLiteral("Cash"));
         QCOMPARE(accounts->FieldByName(QStringLiteral("AccID"))->AsInteger(), 3);
+        // Every letter folds, not A to Z alone; a character outside the basic
+        // plane counts once in the prefix.
+        m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES ('\u00c9cole'), ('\u00e4rger'), "
+                                     "('\U0001F600 Fund')"));
+        QVERIFY_DB(found = accounts->Locate(QStringLiteral("AccName"), QStringLiteral("\u00e9c"), true));
+        QVERIFY(found);
+        QCOMPARE(accounts->FieldByName(QStringLiteral("AccName"))->AsString(), QStringLiteral("\u00c9cole"));
+        QVERIFY_DB(found = accounts->Locate(QStringLiteral("AccName"), QStringLiteral("\u00c4R"), true));
+        QCOMPARE(accounts->FieldByName(QStringLiteral("AccName"))->AsString(), QStringLiteral("\u00e4rger"));
+        QVERIFY_DB(found = accounts->Locate(QStringLiteral("AccName"), QStringLiteral("\U0001F600 f"), true));
+        QCOMPARE(accounts->FieldByName(QStringLiteral("AccName"))->AsString(), QStringLiteral("\U0001F600 Fund"));
+        QVERIFY_DB(found = accounts->Locate(QStringLiteral("AccName"), QStringLiteral("\u00e9x"), true));
+        QVERIFY(!found);
     }
 
     // Ten years of books must open, count and step without being loaded.
