@@ -10,7 +10,6 @@
 #include "frmMainUnit.h"
 
 #include <QApplication>
-#include <QLocale>
 
 // The pictures live in a static library: pull them in by name (from the
 // global namespace, where the resource's functions are).
@@ -28,7 +27,7 @@ bool Startup::start()
     QApplication::setApplicationName(QStringLiteral("Ardentry"));
     QApplication::setWindowIcon(AppFonts::applicationIcon());
     AppFonts::setUp();
-    FormatSettings() = TFormatSettings::fromLocale(QLocale::system());
+    FormatSettings() = TFormatSettings::fromSystem();
 
     TDataSet::setViewErrorReporter(&MessageDlg::ShowErrorLater);
     frmMain = new TfrmMain();

@@ -30,7 +30,6 @@
 
 #include <QButtonGroup>
 #include <QDesktopServices>
-#include <QLocale>
 #include <QScreen>
 #include <QUrl>
 
@@ -282,7 +281,7 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
 void TfrmMain::changeEvent(QEvent *e)
 {
     if (e->type() == QEvent::LocaleChange) {
-        FormatSettings() = TFormatSettings::fromLocale(QLocale::system());
+        FormatSettings() = TFormatSettings::fromSystem();
         ui->cboDateF->applyFormatSettings();
         ui->cboDateT->applyFormatSettings();
     }
