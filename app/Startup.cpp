@@ -10,6 +10,7 @@
 #include "frmMainUnit.h"
 
 #include <QApplication>
+#include <QTimer>
 
 // The pictures live in a static library: pull them in by name (from the
 // global namespace, where the resource's functions are).
@@ -39,6 +40,16 @@ bool Startup::start()
         return false;
     }
     frmMain->BindDataModule();
+    // Read-only books (a backup copy, a share) open for viewing. The user is
+    // told once, over the main window as soon as it shows; each post is then
+    // refused with the engine's own message.
+    if (DM->ReadOnlyBooks()) {
+        QTimer::singleShot(0, frmMain, [] {
+            MessageDlg::MessageDlg(QStringLiteral("The books are read-only: you can view them, but changes cannot be "
+                                                  "saved (the database file or its folder cannot be written)."),
+                                   MessageDlg::TMsgDlgType::mtWarning, MessageDlg::mbOK, frmMain);
+        });
+    }
     return true;
 }
 

@@ -161,9 +161,11 @@ TDM::TDM(QObject *owner) : QObject(owner)
     SalesTable->Open();
     AccBalancesQuery->Open();
     ExpTotalsQuery->Open();
-    // Books that could be read but not written would let the user type
-    // records only to refuse every one of them.
-    TEngineDatabase::forAlias(QString::fromLatin1(DatabaseAlias)).checkWritable();
+}
+
+bool TDM::ReadOnlyBooks() const
+{
+    return !TEngineDatabase::forAlias(QString::fromLatin1(DatabaseAlias)).isWritable();
 }
 
 TDM::~TDM()
