@@ -11,7 +11,7 @@
 #include "frmMainUnit.h"
 
 #include <QApplication>
-#include <QLocale>
+#include <QTimer>
 
 // The pictures live in a static library: pull them in by name (from the
 // global namespace, where the resource's functions are).
@@ -23,11 +23,13 @@ static void initResources()
 bool Startup::start()
 {
     initResources();
+    // The name only: a display name would make Qt append " — Ardentry" to
+    // every caption on the window system's title bar ("Warning — Ardentry"),
+    // where the program's captions stand exactly as they are.
     QApplication::setApplicationName(QStringLiteral("Ardentry"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Ardentry"));
     QApplication::setWindowIcon(AppFonts::applicationIcon());
     AppFonts::setUp();
-    FormatSettings() = TFormatSettings::fromLocale(QLocale::system());
+    FormatSettings() = TFormatSettings::fromSystem();
 
     TDataSet::setViewErrorReporter(&MessageDlg::ShowErrorLater);
     frmMain = new TfrmMain();
@@ -39,6 +41,16 @@ bool Startup::start()
         return false;
     }
     frmMain->BindDataModule();
+    // Read-only books (a backup copy, a share) open for viewing. The user is
+    // told once, over the main window as soon as it shows; each post is then
+    // refused with the engine's own message.
+    if (DM->ReadOnlyBooks()) {
+        QTimer::singleShot(0, frmMain, [] {
+            MessageDlg::MessageDlg(QStringLiteral("The books are read-only: you can view them, but changes cannot be "
+                                                  "saved (the database file or its folder cannot be written)."),
+                                   MessageDlg::TMsgDlgType::mtWarning, MessageDlg::mbOK, frmMain);
+        });
+    }
     return true;
 }
 

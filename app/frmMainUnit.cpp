@@ -34,7 +34,6 @@
 
 #include <QButtonGroup>
 #include <QDesktopServices>
-#include <QLocale>
 #include <QScreen>
 #include <QUrl>
 #include <utility>
@@ -69,6 +68,12 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), ui(new Ui::TfrmMain)
     setWindowIcon(AppFonts::applicationIcon());
     applyFonts();
     configureGrids();
+    // Each figure is read with its caption, and pushes its link to the right
+    // rather than lose a digit.
+    ui->lblSales->setUp(ui->Label2, ui->Label12);
+    ui->lblExpenses->setUp(ui->Label3, ui->Label13);
+    ui->lblPurchases->setUp(ui->Label4, ui->Label14);
+    ui->lblProfits->setUp(ui->Label5);
 
     connect(ui->btnExit, &QPushButton::clicked, this, [this] { btnExitClick(ui->btnExit); });
     connect(ui->Exit1, &QAction::triggered, this, [this] { Exit1Click(ui->Exit1); });
@@ -291,7 +296,7 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
 void TfrmMain::changeEvent(QEvent *e)
 {
     if (e->type() == QEvent::LocaleChange) {
-        FormatSettings() = TFormatSettings::fromLocale(QLocale::system());
+        FormatSettings() = TFormatSettings::fromSystem();
         ui->cboDateF->applyFormatSettings();
         ui->cboDateT->applyFormatSettings();
     }
@@ -411,10 +416,10 @@ void TfrmMain::RefreshSummary()
     const double profit = sales - expenses - purchases;
 
     const TFormatSettings &fs = FormatSettings();
-    ui->lblSales->setText(FieldText::formatGeneral(sales, fs));
-    ui->lblExpenses->setText(FieldText::formatGeneral(expenses, fs));
-    ui->lblPurchases->setText(FieldText::formatGeneral(purchases, fs));
-    ui->lblProfits->setText(FieldText::formatGeneral(profit, fs));
+    ui->lblSales->setFigure(FieldText::formatGeneral(sales, fs));
+    ui->lblExpenses->setFigure(FieldText::formatGeneral(expenses, fs));
+    ui->lblPurchases->setFigure(FieldText::formatGeneral(purchases, fs));
+    ui->lblProfits->setFigure(FieldText::formatGeneral(profit, fs));
     setColour(ui->lblProfits, profit >= 0 ? ProfitColour : LossColour);
     m_trends->summaryRefreshed(PeriodWhere);
 }

@@ -2,6 +2,7 @@
 
 #include "ClickSwallower.h"
 #include "EDatabaseError.h"
+#include "FieldText.h"
 #include "MessageDlg.h"
 #include "TDataSource.h"
 #include "TField.h"
@@ -11,11 +12,40 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QValidator>
 
 namespace {
 
-// QLineEdit's length limit when nobody set one.
-constexpr int DefaultMaxLength = 32767;
+// Holds a box to its most characters counted as code points (QLineEdit's
+// own limit counts 16-bit units and cuts a pair in half). What was just
+// typed or pasted is cut back, by whole characters, so that the text fits.
+class CharacterLimit : public QValidator
+{
+public:
+    CharacterLimit(int characters, QObject *parent) : QValidator(parent), m_characters(characters) {}
+
+    State validate(QString &input, int &pos) const override
+    {
+        const qsizetype excess = FieldText::characterCount(input) - m_characters;
+        if (excess <= 0)
+            return Acceptable;
+        // The insertion ends at the caret: drop its last characters.
+        const QString before = input.left(pos);
+        const qsizetype keep = FieldText::characterCount(before) - excess;
+        if (keep >= 0) {
+            const qsizetype cut = FieldText::unitsOfCharacters(before, keep);
+            input.remove(cut, pos - cut);
+            pos = int(cut);
+        } else {
+            input = FieldText::leftCharacters(input, m_characters);
+            pos = int(std::min<qsizetype>(pos, input.size()));
+        }
+        return Acceptable;
+    }
+
+private:
+    int m_characters;
+};
 
 // A character typed as text (not a control character of a shortcut).
 bool isTypedCharacter(QChar c)
@@ -81,6 +111,13 @@ void TDBEdit::setDataField(const QString &name)
     m_dataLink.setFieldName(name);
 }
 
+void TDBEdit::setMaxLength(int characters)
+{
+    m_maxCharacters = std::max(characters, 0);
+    delete validator();
+    setValidator(m_maxCharacters > 0 ? new CharacterLimit(m_maxCharacters, this) : nullptr);
+}
+
 void TDBEdit::dataChange()
 {
     showField();
@@ -109,7 +146,7 @@ void TDBEdit::showField()
     if (m_dataLink.Modified())
         return;
     if (field && field->DataType() == TFieldType::String && field->FieldKind() == TFieldKind::fkData &&
-        maxLength() == DefaultMaxLength && field->Size() > 0)
+        m_maxCharacters == 0 && field->Size() > 0)
         setMaxLength(field->Size());
     const QString shown = !field ? QString() : focusedEditing ? field->Text() : field->DisplayText();
     if (shown != text()) {
@@ -250,12 +287,42 @@ void TDBEdit::focusOutEvent(QFocusEvent *event)
         showField();
         return;
     }
+    keepFocusAfterError(error);
+    if (reason == Qt::MouseFocusReason)
+        ClickSwallower::swallowCurrentClick();
+}
+
+bool TDBEdit::commitLeaving()
+{
+    QString error;
+    try {
+        m_dataLink.UpdateRecord();
+    } catch (const EDatabaseError &e) {
+        error = e.message();
+    }
+    if (error.isNull())
+        return true;
+    keepFocusAfterError(error);
+    return false;
+}
+
+// The focus stays (or comes back) here with the whole text selected, so that
+// typing replaces it, and the error is shown. Once the box closes the window
+// takes the keyboard back: the focus is then where the user sees it, even
+// where nobody else activates the window again (no window manager).
+void TDBEdit::keepFocusAfterError(const QString &error)
+{
     m_focused = true;
     m_takingFocusBack = true;
     setFocus(Qt::OtherFocusReason);
     m_takingFocusBack = false;
     selectAll();
     MessageDlg::ShowError(error, window());
-    if (reason == Qt::MouseFocusReason)
-        ClickSwallower::swallowCurrentClick();
+    if (!isVisible())
+        return;
+    window()->activateWindow();
+    m_takingFocusBack = true;
+    setFocus(Qt::OtherFocusReason);
+    m_takingFocusBack = false;
+    selectAll();
 }

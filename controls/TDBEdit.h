@@ -38,11 +38,25 @@ public:
     // The bound field; null while the dataset is closed.
     TField *Field() const { return m_dataLink.Field(); }
 
+    // The most characters (code points) the box holds; 0 for no limit. A box
+    // on a string field takes the field's size the first time it shows it.
+    // Typing or pasting past it keeps what fits, never half a character.
+    int MaxLength() const { return m_maxCharacters; }
+    void setMaxLength(int characters);
+
     // The box holds text that has not been written into the field yet.
     bool Modified() const { return m_dataLink.Modified(); }
     // The box takes input (its dataset is in edit or insert state and the
     // field can be modified).
     bool Editing() const { return m_dataLink.Editing(); }
+
+    // Commits the text as leaving the box does, for an action about to take
+    // the focus away (a dialog's OK). On failure the box keeps the focus
+    // with its text selected, the error is shown, and false is returned.
+    // Unlike the focus change itself this does not depend on the window
+    // being active: a window system may deliver keys to a window nobody
+    // has activated again since a box over it closed.
+    bool commitLeaving();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -57,9 +71,11 @@ private:
     void updateData();
     void showField();
     bool requestEdit();
+    void keepFocusAfterError(const QString &error);
 
     TFieldDataLink m_dataLink;
     bool m_focused = false;      // the box has the focus as the dialog sees it
     bool m_settingText = false;  // the text is being set from the field
     bool m_takingFocusBack = false;
+    int m_maxCharacters = 0;
 };

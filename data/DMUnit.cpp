@@ -1,6 +1,7 @@
 #include "DMUnit.h"
 
 #include "Clock.h"
+#include "EDatabaseError.h"
 #include "EngineDatabase.h"
 #include "TAutoIncField.h"
 #include "TDataSource.h"
@@ -10,6 +11,8 @@
 #include "TQuery.h"
 #include "TStringField.h"
 #include "TTable.h"
+
+#include <limits>
 
 TDM *DM = nullptr;
 
@@ -158,9 +161,11 @@ TDM::TDM(QObject *owner) : QObject(owner)
     SalesTable->Open();
     AccBalancesQuery->Open();
     ExpTotalsQuery->Open();
-    // Books that could be read but not written would let the user type
-    // records only to refuse every one of them.
-    TEngineDatabase::forAlias(QString::fromLatin1(DatabaseAlias)).checkWritable();
+}
+
+bool TDM::ReadOnlyBooks() const
+{
+    return !TEngineDatabase::forAlias(QString::fromLatin1(DatabaseAlias)).isWritable();
 }
 
 TDM::~TDM()
@@ -196,13 +201,18 @@ void TDM::PurchasesTableNewRecord(TDataSet *)
 }
 
 // The highest invoice number stored, whatever the period shows, plus one;
-// an empty table proposes 1.
+// an empty table proposes 1. Past the highest number an invoice can have
+// there is no next one: the new record is refused with a message saying so
+// (adding one would overflow).
 void TDM::proposeInvoiceNumber(const QString &statement, TIntegerField *id, TDateField *docDate)
 {
     ds1->Close();
     ds1->setSQL(statement);
     ds1->Open();
-    docDate->setAsDate(Clock::today());
-    id->setAsInteger(ds1->FieldByName(QStringLiteral("MaxID"))->AsInteger() + 1);
+    const int highest = ds1->FieldByName(QStringLiteral("MaxID"))->AsInteger();
     ds1->Close();
+    if (highest == std::numeric_limits<qint32>::max())
+        throw EDatabaseError(QStringLiteral("No invoice number follows %1, the highest an invoice can have").arg(highest));
+    docDate->setAsDate(Clock::today());
+    id->setAsInteger(highest + 1);
 }

@@ -28,6 +28,11 @@ public:
     explicit TDM(QObject *owner = nullptr);
     ~TDM() override;
 
+    // The books can be read but not written (a read-only file or folder: a
+    // backup copy, a share). They open for viewing; every post is refused
+    // with the engine's message.
+    bool ReadOnlyBooks() const;
+
     TTable *AccountsTable;
     TStringField *AccountsTableAccName;
     TAutoIncField *AccountsTableAccID;

@@ -315,11 +315,9 @@ QStringList TEngineDatabase::schemaProblems(const TTableDef &table)
     return problems;
 }
 
-void TEngineDatabase::checkWritable() const
+bool TEngineDatabase::isWritable() const
 {
-    if (sqlite3_db_readonly(m_handle, "main") == 1 || !QFileInfo(QFileInfo(m_file).absolutePath()).isWritable())
-        throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2")
-                                 .arg(m_file, QStringLiteral("The database cannot be written: it or its folder is read-only")));
+    return sqlite3_db_readonly(m_handle, "main") != 1 && QFileInfo(QFileInfo(m_file).absolutePath()).isWritable();
 }
 
 void TEngineDatabase::checkReadable()

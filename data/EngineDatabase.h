@@ -74,11 +74,10 @@ public:
     // Empty when the table is sound or absent.
     QStringList schemaProblems(const TTableDef &table);
 
-    // Throws "Cannot open the database <file>: The database cannot be
-    // written: it or its folder is read-only" when a post could not store a
-    // record: SQLite opened a write-protected file for reading only, or the
-    // folder cannot take the rollback journal.
-    void checkWritable() const;
+    // False when a post could not store a record: SQLite opened a
+    // write-protected file for reading only, or the folder cannot take the
+    // rollback journal. Such books can still be read.
+    bool isWritable() const;
 
     // Throws the engine's error when the books cannot be read now (another
     // program holds them locked past the busy wait).

@@ -427,6 +427,32 @@ bool FieldText::dateFormatIsReadable(const TFormatSettings &fs)
     return readable;
 }
 
+qsizetype FieldText::characterCount(const QString &text)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i, ++count) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+    }
+    return count;
+}
+
+qsizetype FieldText::unitsOfCharacters(const QString &text, qsizetype count)
+{
+    qsizetype units = 0;
+    for (qsizetype taken = 0; taken < count && units < text.size(); ++taken) {
+        if (text.at(units).isHighSurrogate() && units + 1 < text.size() && text.at(units + 1).isLowSurrogate())
+            ++units;
+        ++units;
+    }
+    return units;
+}
+
+QString FieldText::leftCharacters(const QString &text, qsizetype count)
+{
+    return text.left(unitsOfCharacters(text, count));
+}
+
 QString FieldText::withFullStop(const QString &message)
 {
     if (!message.isEmpty() && message.back() > QLatin1Char('.'))

@@ -64,6 +64,14 @@ inline QString formatDate(const QDate &date, const TFormatSettings &fs)
 // spell the month in letters).
 bool dateFormatIsReadable(const TFormatSettings &fs);
 
+// Texts are sized in characters, each a Unicode code point: a character
+// outside the basic plane is one character though it takes two 16-bit units.
+qsizetype characterCount(const QString &text);
+// The first `count` characters of a text; never half of a character.
+QString leftCharacters(const QString &text, qsizetype count);
+// How many 16-bit units the first `count` characters take.
+qsizetype unitsOfCharacters(const QString &text, qsizetype count);
+
 // Appends "." to a message whose last character sorts after "." (a letter, a
 // digit, "?"...), as the standard error box shows it.
 QString withFullStop(const QString &message);

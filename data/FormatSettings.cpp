@@ -148,24 +148,39 @@ std::optional<ConvertedDateFormat> convertQtDateFormat(const QString &qtFormat)
     return result;
 }
 
+// A decimal separator must not be a character that a number is written with
+// otherwise: a digit, a sign, the exponent letter, or a space.
+bool usableDecimalSeparator(QChar c)
+{
+    return !c.isDigit() && !c.isSpace() && c != QLatin1Char('+') && c != QLatin1Char('-') &&
+           c.toUpper() != QLatin1Char('E');
+}
+
 } // namespace
 
 TFormatSettings TFormatSettings::fromLocale(const QLocale &locale)
 {
-    if (locale.language() == QLocale::C)
-        return {};
-    const std::optional<ConvertedDateFormat> date =
-        convertQtDateFormat(locale.dateFormat(QLocale::ShortFormat));
-    if (!date)
-        return {};
+    return fromParts(locale.dateFormat(QLocale::ShortFormat), locale.decimalPoint());
+}
 
+// Each setting is taken on its own: a system whose dates follow one region
+// and numbers another (LC_TIME and LC_NUMERIC apart) gives both, and only a
+// setting that cannot be used falls back to its default.
+TFormatSettings TFormatSettings::fromParts(const QString &shortDateFormat, const QString &decimalPoint)
+{
     TFormatSettings fs;
-    fs.ShortDateFormat = date->format;
-    fs.DateSeparator = date->separator;
-    const QString point = locale.decimalPoint();
-    if (point.size() == 1)
-        fs.DecimalSeparator = point.front();
+    if (const std::optional<ConvertedDateFormat> date = convertQtDateFormat(shortDateFormat)) {
+        fs.ShortDateFormat = date->format;
+        fs.DateSeparator = date->separator;
+    }
+    if (decimalPoint.size() == 1 && usableDecimalSeparator(decimalPoint.front()))
+        fs.DecimalSeparator = decimalPoint.front();
     return fs;
+}
+
+TFormatSettings TFormatSettings::fromSystem()
+{
+    return fromLocale(QLocale::system());
 }
 
 TFormatSettings &FormatSettings()

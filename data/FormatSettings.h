@@ -14,10 +14,16 @@ struct TFormatSettings
     QChar DateSeparator = QLatin1Char('/');
     QString ShortDateFormat = QStringLiteral("m/d/yy");
 
-    // Settings taken from a locale. The C and POSIX locales carry no regional
-    // settings of their own (their short format spells the month, which could
-    // not be read back), so they give the defaults above.
+    // Settings taken from a locale, each on its own: the date format and
+    // separator from its short date format, the decimal separator from its
+    // decimal point. A setting the locale does not give in a usable form
+    // keeps its default above: a short format that spells the month (as the
+    // C and POSIX locales' does) cannot be read back.
     static TFormatSettings fromLocale(const QLocale &locale);
+    static TFormatSettings fromParts(const QString &qtShortDateFormat, const QString &decimalPoint);
+    // The settings of the system, from its locale (on Unix, the date format
+    // comes from LC_TIME and the decimal separator from LC_NUMERIC).
+    static TFormatSettings fromSystem();
 
     bool operator==(const TFormatSettings &) const = default;
 };

@@ -4,6 +4,7 @@
 #include "StoredDate.h"
 
 #include <QByteArray>
+#include <QString>
 #include <limits>
 #include <sqlite3.h>
 
@@ -101,6 +102,41 @@ void ardSumFinal(sqlite3_context *ctx)
         sqlite3_result_int64(ctx, s->whole);
 }
 
+// lower(x) by Unicode's rules, as PostgreSQL's lower() does; SQLite's own
+// folds only A to Z. Text made of ASCII alone (names, mostly) takes a fast
+// path that never leaves UTF-8. A null stays null; other values are read as
+// text, as SQLite's own lower() reads them.
+void lowerText(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto *s = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const int n = sqlite3_value_bytes(argv[0]);
+    if (!s) {
+        sqlite3_result_error_nomem(ctx);
+        return;
+    }
+    bool ascii = true;
+    for (int i = 0; i < n && ascii; ++i)
+        ascii = static_cast<unsigned char>(s[i]) < 0x80;
+    if (ascii) {
+        auto *out = static_cast<char *>(sqlite3_malloc(n + 1));
+        if (!out) {
+            sqlite3_result_error_nomem(ctx);
+            return;
+        }
+        for (int i = 0; i < n; ++i)
+            out[i] = (s[i] >= 'A' && s[i] <= 'Z') ? char(s[i] - 'A' + 'a') : s[i];
+        out[n] = '\0';
+        sqlite3_result_text(ctx, out, n, sqlite3_free);
+        return;
+    }
+    const QByteArray lowered = QString::fromUtf8(s, n).toLower().toUtf8();
+    sqlite3_result_text(ctx, lowered.constData(), int(lowered.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 void SqlFunctions::install(sqlite3 *db)
@@ -108,4 +144,5 @@ void SqlFunctions::install(sqlite3 *db)
     constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     sqlite3_create_function_v2(db, "ard_day", 1, flags, nullptr, &ardDay, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "ard_sum", 1, flags, nullptr, nullptr, &ardSumStep, &ardSumFinal, nullptr);
+    sqlite3_create_function_v2(db, "lower", 1, flags, nullptr, &lowerText, nullptr, nullptr, nullptr);
 }

@@ -15,6 +15,9 @@ struct sqlite3;
 //                  stored value that is not an amount (text, a blob, a
 //                  number of magnitude 1E15 or more) stops the statement
 //                  with an error instead of counting as 0 or overflowing.
+//  lower(value)    the text in lower case by Unicode's rules (É is é), as
+//                  PostgreSQL's lower() gives it; SQLite's own folds only A
+//                  to Z. Case-blind comparisons are written with it.
 namespace SqlFunctions {
 
 void install(sqlite3 *db);

@@ -452,9 +452,11 @@ std::optional<TRecordData> TTableCursor::locate(int column, const QVariant &valu
     const TCursorColumn &c = m_columns.at(column);
     QList<TRecordData> rows;
     if (prefix) {
+        // Prefix ignoring case: both sides lowered by the engine, by Unicode's
+        // rules, and the prefix measured in characters.
         const QString text = value.toString();
-        rows = select(QStringLiteral("substr(%1, 1, ?) = ? COLLATE NOCASE").arg(quoted(c.name)),
-                      {int(text.size()), text}, false, 1, 0);
+        rows = select(QStringLiteral("substr(lower(%1), 1, length(lower(?))) = lower(?)").arg(quoted(c.name)),
+                      {text, text}, false, 1, 0);
     } else if (!value.isValid() || value.isNull()) {
         rows = select(quoted(c.name) + QStringLiteral(" IS NULL"), {}, false, 1, 0);
     } else {

@@ -46,7 +46,11 @@ void TEntryDialog::BitBtn1Click(QObject *)
     // Leaving the box being edited commits its text. A box whose text does
     // not convert keeps the focus and the text, and has shown why: nothing is
     // stored then, and beforePost does not run (so a rejected amount is never
-    // replaced by a filled-in value and stored).
+    // replaced by a filled-in value and stored). The box commits before the
+    // focus moves, since moving it tells the box nothing while the window is
+    // not the active one.
+    if (auto *box = qobject_cast<TDBEdit *>(focusWidget()); box && !box->commitLeaving())
+        return;
     m_ok->setFocus(Qt::OtherFocusReason);
     if (auto *box = qobject_cast<TDBEdit *>(focusWidget()); box && box->Modified())
         return;

@@ -283,6 +283,63 @@ private Q_SLOTS:
         QCOMPARE(ui()->lblSales->palette().color(QPalette::WindowText), QColor(0, 0, 160));
     }
 
+    // No figure loses a digit: a label grows with its figure and the link
+    // beside it moves along; short figures keep the places laid out. A
+    // screen reader reads each figure with its caption.
+    void figuresShowEveryDigitAndAreReadWithTheirCaptions_data()
+    {
+        QTest::addColumn<double>("salesTotal");
+        QTest::addColumn<double>("expense");
+        QTest::addColumn<double>("purchase");
+        QTest::addColumn<QStringList>("figures");  // sales, expenses, purchases, profit
+        QTest::newRow("short figures") << 1500.0 << 0.0 << 0.0 << QStringList{"1500", "0", "0", "1500"};
+        QTest::newRow("nine digits and three decimals")
+            << 123456793.425 << 0.0 << 0.0 << QStringList{"123456793.425", "0", "0", "123456793.425"};
+        QTest::newRow("fifteen digits") << 0.0 << 888888888888888.0 << 0.0
+                                        << QStringList{"0", "888888888888888", "0", "-888888888888888"};
+        QTest::newRow("the longest text a figure can have")
+            << 0.0 << 0.0 << 8.88888888888888E-300
+            << QStringList{"0", "0", "8.88888888888888E-300", "-8.88888888888888E-300"};
+    }
+    void figuresShowEveryDigitAndAreReadWithTheirCaptions()
+    {
+        QFETCH(double, salesTotal);
+        QFETCH(double, expense);
+        QFETCH(double, purchase);
+        QFETCH(QStringList, figures);
+        sale(QStringLiteral("2024-03-05"), salesTotal);
+        m_alias->exec(QStringLiteral("INSERT INTO Expenses (DocDate, ExpType, Amount) VALUES ('2024-03-05', 1, ?)"),
+                      {expense});
+        m_alias->exec(QStringLiteral("INSERT INTO Purchases (DocDate, Total) VALUES ('2024-03-05', ?)"), {purchase});
+        startWithToday(QDate(2024, 3, 13));
+
+        const QList<QLabel *> labels{ui()->lblSales, ui()->lblExpenses, ui()->lblPurchases, ui()->lblProfits};
+        const QStringList captions{"Sales And Income", "Expenses", "Purchases", "Profits"};
+        const QList<QWidget *> links{ui()->Label12, ui()->Label13, ui()->Label14, nullptr};
+        for (int i = 0; i < labels.size(); ++i) {
+            QLabel *label = labels.at(i);
+            const QString name = label->objectName();
+            QCOMPARE(label->text(), figures.at(i));
+            // Every digit is drawn inside the label, and nothing lies over it.
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
+                     qPrintable(name));
+            QCOMPARE(label->x(), 160);
+            QVERIFY2(label->width() >= (i < 3 ? 78 : 160), qPrintable(name));
+            if (QWidget *link = links.at(i))
+                QVERIFY2(link->x() > label->geometry().right() && link->x() >= 240, qPrintable(name));
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(label);
+            QVERIFY(a);
+            QCOMPARE(a->role(), QAccessible::StaticText);
+            QCOMPARE(a->text(QAccessible::Name), captions.at(i) + QStringLiteral(": ") + figures.at(i));
+            QCOMPARE(a->text(QAccessible::Value), figures.at(i));
+        }
+        if (QTest::currentDataTag() == QLatin1String("short figures")) {
+            QCOMPARE(ui()->lblSales->width(), 78);
+            QCOMPARE(ui()->Label12->x(), 240);
+            QCOMPARE(ui()->Label14->x(), 240);
+        }
+    }
+
     void balancesIgnoreThePeriod()
     {
         m_alias->exec(QStringLiteral("INSERT INTO AccTrans (DocDate, AccID, Increase, Decrease) VALUES "

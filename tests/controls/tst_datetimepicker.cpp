@@ -130,6 +130,97 @@ private Q_SLOTS:
         QCOMPARE(m_changes, changes);
         QCOMPARE(m_picker->Date(), changes.last());
     }
+
+    // The picker is one stop in the Tab order, both ways, and Tab lands on
+    // a whole part.
+    void oneTabStop()
+    {
+        create();
+        auto *before = new QLineEdit(m_window.get());
+        auto *after = new QLineEdit(m_window.get());
+        m_window->layout()->addWidget(before);
+        m_window->layout()->addWidget(after);
+        before->show();
+        after->show();
+        QWidget::setTabOrder(before, m_picker);
+        QWidget::setTabOrder(m_picker, after);
+        m_picker->setDate(QDate(2024, 3, 5));
+        before->setFocus();
+        QTest::keyClick(before, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), m_picker);
+        QVERIFY(!m_picker->findChild<QLineEdit *>()->selectedText().isEmpty());
+        QTest::keyClick(m_picker, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), after);
+        QTest::keyClick(after, Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), m_picker);
+        QTest::keyClick(m_picker, Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), before);
+        QVERIFY(m_changes.isEmpty());
+    }
+
+    // A click on a part selects it, and the digits typed next replace it.
+    void aClickedPartIsReplacedByTyping_data()
+    {
+        QTest::addColumn<int>("character");  // the character of "3/5/2024" clicked on
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QDate>("date");
+        QTest::newRow("day") << 2 << "9" << QDate(2024, 3, 9);
+        QTest::newRow("month") << 0 << "7" << QDate(2024, 7, 5);
+        QTest::newRow("year") << 6 << "2023" << QDate(2023, 3, 5);
+    }
+    void aClickedPartIsReplacedByTyping()
+    {
+        QFETCH(int, character);
+        QFETCH(QString, typed);
+        QFETCH(QDate, date);
+        FormatSettings().ShortDateFormat = QStringLiteral("m/d/yyyy");
+        create();
+        m_picker->setDate(QDate(2024, 3, 5));
+        QLineEdit *edit = m_picker->findChild<QLineEdit *>();
+        QCOMPARE(edit->text(), QStringLiteral("3/5/2024"));
+        // Just left of the middle of the character: where the caret would go
+        // after it, less one pixel.
+        QPoint at;
+        for (int x = 1; x < edit->width() && at.isNull(); ++x) {
+            if (edit->cursorPositionAt(QPoint(x, edit->height() / 2)) == character + 1)
+                at = QPoint(x - 1, edit->height() / 2);
+        }
+        QVERIFY(!at.isNull());
+        QTest::mouseClick(edit, Qt::LeftButton, {}, at);
+        QCOMPARE(QApplication::focusWidget(), m_picker);
+        QTest::keyClicks(m_picker, typed);
+        QCOMPARE(m_picker->Date(), date);
+        QVERIFY(!m_changes.isEmpty());
+        QCOMPARE(m_changes.last(), date);
+    }
+
+    // F4, Alt+Down and Alt+Up drop the calendar down on the shown date and
+    // change nothing; Esc closes it again.
+    void keysOpenTheCalendar_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("F4") << int(Qt::Key_F4) << int(Qt::NoModifier);
+        QTest::newRow("Alt+Down") << int(Qt::Key_Down) << int(Qt::AltModifier);
+        QTest::newRow("Alt+Up") << int(Qt::Key_Up) << int(Qt::AltModifier);
+    }
+    void keysOpenTheCalendar()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        create();
+        m_picker->setDate(QDate(2024, 3, 5));
+        m_picker->setFocus();
+        QTest::keyClick(m_picker, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCalendarWidget *calendar = m_picker->calendarWidget();
+        QTRY_VERIFY(calendar->isVisible());
+        QCOMPARE(calendar->selectedDate(), QDate(2024, 3, 5));
+        QCOMPARE(m_picker->Date(), QDate(2024, 3, 5));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!calendar->isVisible());
+        QCOMPARE(m_picker->Date(), QDate(2024, 3, 5));
+        QVERIFY(m_changes.isEmpty());
+    }
 };
 
 QTEST_MAIN(tst_DateTimePicker)

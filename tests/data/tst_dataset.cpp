@@ -566,6 +566,15 @@ private Q_SLOTS:
         QTest::newRow("date impossible") << "DocDate" << "31/2/2024" << "" << "'31/2/2024' is not a valid date";
         QTest::newRow("date empty is null") << "DocDate" << "" << "" << "";
         QTest::newRow("string cut to size") << "Remarks" << QString(260, QLatin1Char('r')) << QString(200, QLatin1Char('r')) << "";
+        // Sizes count characters: one outside the basic plane (two 16-bit
+        // units) at the last place is kept whole, never cut in half.
+        const QString emoji = QStringLiteral("\U0001F600");
+        QTest::newRow("string cut to size in characters")
+            << "Remarks" << QString(199, QLatin1Char('r')) + emoji + QStringLiteral("tail")
+            << QString(199, QLatin1Char('r')) + emoji << "";
+        QTest::newRow("characters outside the basic plane count once")
+            << "Remarks" << QString(150, QLatin1Char('r')) + emoji.repeated(60)
+            << QString(150, QLatin1Char('r')) + emoji.repeated(50) << "";
     }
     void fieldTextAssignment()
     {
@@ -583,6 +592,8 @@ private Q_SLOTS:
         QCOMPARE(f->IsNull(), shown.isEmpty());
         QVERIFY_DB(m_expenses->Post());
         QCOMPARE(f->DisplayText(), shown);
+        if (field == QLatin1String("Remarks"))
+            QCOMPARE(m_alias->scalar(QStringLiteral("SELECT Remarks FROM Expenses")).toString(), shown);
     }
 
     void assignmentNeedsEditOrInsertState()
@@ -662,6 +673,19 @@ private Q_SLOTS:
         QCOMPARE(accounts->FieldByName(QStringLiteral("AccID"))->AsInteger(), 3);
         QCOMPARE(accounts->Lookup(QStringLiteral("AccID"), 1, QStringLiteral("AccName")).toString(), QStringLiteral("Cash"));
         QCOMPARE(accounts->FieldByName(QStringLiteral("AccID"))->AsInteger(), 3);
+        // Every letter folds, not A to Z alone; a character outside the basic
+        // plane counts once in the prefix.
+        m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES ('\u00c9cole'), ('\u00e4rger'), "
+                                     "('\U0001F600 Fund')"));
+        QVERIFY_DB(found = accounts->Locate(QStringLiteral("AccName"), QStringLiteral("\u00e9c"), true));
+        QVERIFY(found);
+        QCOMPARE(accounts->FieldByName(QStringLiteral("AccName"))->AsString(), QStringLiteral("\u00c9cole"));
+        QVERIFY_DB(found = accounts->Locate(QStringLiteral("AccName"), QStringLiteral("\u00c4R"), true));
+        QCOMPARE(accounts->FieldByName(QStringLiteral("AccName"))->AsString(), QStringLiteral("\u00e4rger"));
+        QVERIFY_DB(found = accounts->Locate(QStringLiteral("AccName"), QStringLiteral("\U0001F600 f"), true));
+        QCOMPARE(accounts->FieldByName(QStringLiteral("AccName"))->AsString(), QStringLiteral("\U0001F600 Fund"));
+        QVERIFY_DB(found = accounts->Locate(QStringLiteral("AccName"), QStringLiteral("\u00e9x"), true));
+        QVERIFY(!found);
     }
 
     // A bookmark finds its record again however the window changed: by a

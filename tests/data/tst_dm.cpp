@@ -139,11 +139,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("table");
         QTest::addColumn<QList<int>>("stored");
-        QTest::addColumn<int>("proposed");
+        QTest::addColumn<int>("proposed");  // 0: no number follows, the record is refused
         QTest::newRow("empty sales") << "Sales" << QList<int>{} << 1;
         QTest::newRow("sales 7 and 12") << "Sales" << QList<int>{12, 7} << 13;
         QTest::newRow("empty purchases") << "Purchases" << QList<int>{} << 1;
         QTest::newRow("purchases 7 and 12") << "Purchases" << QList<int>{7, 12} << 13;
+        QTest::newRow("sales up to the last number") << "Sales" << QList<int>{2147483646} << 2147483647;
+        QTest::newRow("sales at the last number") << "Sales" << QList<int>{5, 2147483647} << 0;
+        QTest::newRow("purchases at the last number") << "Purchases" << QList<int>{2147483647} << 0;
     }
     void invoiceNumberIsProposed()
     {
@@ -160,13 +163,22 @@ private Q_SLOTS:
             t->setFiltered(true);
         });
         QVERIFY(t->IsEmpty());
-        QVERIFY_DB(t->Append());
-        QCOMPARE(t->FieldByName(QStringLiteral("Id"))->AsInteger(), proposed);
-        QCOMPARE(t->FieldByName(QStringLiteral("DocDate"))->AsDate(), QDate(2024, 3, 13));
-        QVERIFY(!t->Modified());
-        QVERIFY(!DM->ds1->Active());
-        // Nothing typed: settling drops it again.
-        QVERIFY_DB(t->CheckBrowseMode());
+        if (proposed == 0) {
+            // Adding one would overflow: the new record is refused, clearly.
+            QVERIFY_DB_ERROR(t->Append(),
+                             QStringLiteral("No invoice number follows 2147483647, the highest an invoice can have"));
+            QCOMPARE(t->State(), TDataSetState::dsBrowse);
+            QVERIFY(t->IsEmpty());
+            QVERIFY(!DM->ds1->Active());
+        } else {
+            QVERIFY_DB(t->Append());
+            QCOMPARE(t->FieldByName(QStringLiteral("Id"))->AsInteger(), proposed);
+            QCOMPARE(t->FieldByName(QStringLiteral("DocDate"))->AsDate(), QDate(2024, 3, 13));
+            QVERIFY(!t->Modified());
+            QVERIFY(!DM->ds1->Active());
+            // Nothing typed: settling drops it again.
+            QVERIFY_DB(t->CheckBrowseMode());
+        }
         QCOMPARE(m_alias->scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt(), int(stored.size()));
     }
 

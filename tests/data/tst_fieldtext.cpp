@@ -2,6 +2,7 @@
 #include "FormatSettings.h"
 
 #include <QLocale>
+#include <QProcess>
 #include <QTest>
 #include <limits>
 
@@ -69,6 +70,8 @@ private slots:
     void dateFormatIsReadable();
     void fromLocale_data();
     void fromLocale();
+    void fromTheSystemsSettings_data();
+    void fromTheSystemsSettings();
     void withFullStop_data();
     void withFullStop();
 };
@@ -409,6 +412,50 @@ void tst_FieldText::fromLocale()
     QCOMPARE(fs.DecimalSeparator, decimalSeparator);
     QCOMPARE(fs.DateSeparator, dateSeparator);
     QCOMPARE(fs.ShortDateFormat, shortDateFormat);
+}
+
+// The settings a session's environment gives, each taken on its own: the
+// date format from LC_TIME, the decimal separator from LC_NUMERIC, LC_ALL
+// over both and LANG under them. Only what the system does not give in a
+// usable form takes its default ("." and "m/d/yy" with "/"). Each case runs
+// the program's reading of the system in a process of its own, started with
+// that environment.
+void tst_FieldText::fromTheSystemsSettings_data()
+{
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QString>("settings");  // decimal separator|date separator|short date format
+
+    QTest::newRow("German") << QStringList{"LANG=de_DE.UTF-8"} << ",|.|dd/mm/yy";
+    QTest::newRow("German numbers, C dates") << QStringList{"LANG=de_DE.UTF-8", "LC_TIME=C"} << ",|/|m/d/yy";
+    QTest::newRow("C numbers, German dates") << QStringList{"LANG=C.UTF-8", "LC_TIME=de_DE.UTF-8"} << ".|.|dd/mm/yy";
+    QTest::newRow("US dates, French numbers")
+        << QStringList{"LANG=en_US.UTF-8", "LC_NUMERIC=fr_FR.UTF-8"} << ",|/|m/d/yy";
+    QTest::newRow("French dates, US numbers")
+        << QStringList{"LANG=en_US.UTF-8", "LC_TIME=fr_FR.UTF-8"} << ".|/|dd/mm/yyyy";
+    QTest::newRow("LC_ALL over the rest") << QStringList{"LANG=fr_FR.UTF-8", "LC_TIME=de_DE.UTF-8", "LC_ALL=C"}
+                                         << ".|/|m/d/yy";
+    QTest::newRow("C") << QStringList{"LANG=C.UTF-8"} << ".|/|m/d/yy";
+    QTest::newRow("nothing set") << QStringList{} << ".|/|m/d/yy";
+}
+
+void tst_FieldText::fromTheSystemsSettings()
+{
+    QFETCH(QStringList, environment);
+    QFETCH(QString, settings);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : env.keys()) {
+        if (name == QLatin1String("LANG") || name == QLatin1String("LANGUAGE") || name.startsWith(QLatin1String("LC_")))
+            env.remove(name);
+    }
+    for (const QString &setting : environment)
+        env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+    QProcess reader;
+    reader.setProcessEnvironment(env);
+    reader.start(QStringLiteral(SYSTEM_SETTINGS), QStringList());
+    QVERIFY2(reader.waitForFinished(30000), qPrintable(reader.errorString()));
+    QCOMPARE(reader.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(reader.readAllStandardOutput()).trimmed(), settings);
 }
 
 void tst_FieldText::withFullStop_data()

@@ -28,12 +28,26 @@ constexpr int WindowMs = 15000;
 constexpr int ToolMs = 10000;
 constexpr int ExitMs = 15000;
 
-const QString MainCaption = QStringLiteral("^Ardentry$");
-// Qt appends the application's display name to a dialog's caption on X11
-// ("Sales And Income — Ardentry"), so dialogs are matched by their start.
-const QString SalesCaption = QStringLiteral("^Sales And Income");
-const QString AccountsCaption = QStringLiteral("^Accounts List");
-const QString TransferCaption = QStringLiteral("^Double Account Transaction");
+// Captions are compared whole, as the window system's title bar shows them
+// (_NET_WM_NAME): nothing may be added to them.
+const QString MainCaption = QStringLiteral("Ardentry");
+const QString SalesCaption = QStringLiteral("Sales And Income");
+const QString AccountsCaption = QStringLiteral("Accounts List");
+const QString TransferCaption = QStringLiteral("Double Account Transaction");
+const QString AboutCaption = QStringLiteral("About");
+const QString StartUpErrorCaption = QStringLiteral("Application Error");
+
+// xdotool's pattern (a POSIX extended expression) for exactly this caption.
+QString wholeCaption(const QString &caption)
+{
+    QString pattern = QStringLiteral("^");
+    for (QChar c : caption) {
+        if (QStringLiteral(".[]{}()*+?^$|\\").contains(c))
+            pattern += QLatin1Char('\\');
+        pattern += c;
+    }
+    return pattern + QLatin1Char('$');
+}
 
 } // namespace
 
@@ -48,10 +62,14 @@ private slots:
     void cleanup();
 
     void saleNewAccountAndTransferThroughTheKeyboard();
+    void boxesKeepTheirOwnCaptions();
 
 private:
     QProcessEnvironment childEnvironment() const;
     bool createBooks();
+    // Starts the program; startProgram also waits for its main window and
+    // gives it the keyboard.
+    bool launchProgram();
     bool startProgram();
 
     // xdotool against the private display; false (with m_error set) when it
@@ -59,8 +77,11 @@ private:
     bool xdotool(const QStringList &args, QByteArray *out = nullptr, int timeoutMs = ToolMs);
     bool keys(const QStringList &keyNames);
     bool type(const QString &text);
+    // A mapped window with this caption: X's old WM_NAME finds it, and the
+    // title a desktop shows (_NET_WM_NAME) must then be the caption whole.
     bool waitForWindow(const QString &caption, QString *id = nullptr);
     bool waitWindowGone(const QString &caption);
+    bool shownTitle(const QString &id, QString *title);
     // There is no window manager on the private display: when a dialog
     // closes, nobody gives the keyboard back to the main window. A person's
     // desktop does that; the test does it the same way, through X.
@@ -85,7 +106,7 @@ private:
 
 void TestEndToEnd::initTestCase()
 {
-    for (const char *tool : {"Xvfb", "xdotool"})
+    for (const char *tool : {"Xvfb", "xdotool", "xprop"})
         QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
                  qPrintable(QStringLiteral("%1 is not installed: run scripts/install-deps").arg(QString::fromLatin1(tool))));
     QVERIFY2(QFile::exists(QStringLiteral(ARDENTRY_EXE)), ARDENTRY_EXE);
@@ -213,7 +234,7 @@ QVariant TestEndToEnd::scalar(const QString &sql, const QVariantList &params)
 
 // ---- the program and its windows --------------------------------------------------------------
 
-bool TestEndToEnd::startProgram()
+bool TestEndToEnd::launchProgram()
 {
     m_program.setProcessEnvironment(childEnvironment());
     m_program.setProcessChannelMode(QProcess::MergedChannels);
@@ -222,6 +243,13 @@ bool TestEndToEnd::startProgram()
         m_error = m_program.errorString();
         return false;
     }
+    return true;
+}
+
+bool TestEndToEnd::startProgram()
+{
+    if (!launchProgram())
+        return false;
     if (!waitForWindow(MainCaption, &m_mainWindow))
         return false;
     return focusMainWindow();
@@ -265,13 +293,44 @@ bool TestEndToEnd::waitForWindow(const QString &caption, QString *id)
 {
     QByteArray out;
     if (!xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                  QStringLiteral("--name"), caption},
+                  QStringLiteral("--name"), wholeCaption(caption)},
                  &out, WindowMs)) {
         m_error = QStringLiteral("no window \"%1\" appeared (%2)").arg(caption, m_error);
         return false;
     }
+    const QString found = QString::fromLatin1(out.split('\n').value(0).trimmed());
+    QString title;
+    if (!shownTitle(found, &title))
+        return false;
+    if (title != caption) {
+        m_error = QStringLiteral("the window \"%1\" shows the title \"%2\"").arg(caption, title);
+        return false;
+    }
     if (id)
-        *id = QString::fromLatin1(out.split('\n').value(0).trimmed());
+        *id = found;
+    return true;
+}
+
+// The title as a desktop shows it: the window's _NET_WM_NAME, read by xprop
+// (which writes it as _NET_WM_NAME(UTF8_STRING) = "text").
+bool TestEndToEnd::shownTitle(const QString &id, QString *title)
+{
+    QProcess p;
+    p.setProcessEnvironment(childEnvironment());
+    p.start(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_NAME")});
+    if (!p.waitForFinished(ToolMs) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        p.kill();
+        p.waitForFinished(5000);
+        m_error = QStringLiteral("xprop could not read the title of window %1").arg(id);
+        return false;
+    }
+    const QString out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    const qsizetype open = out.indexOf(QLatin1Char('"'));
+    if (open < 0 || !out.endsWith(QLatin1Char('"')) || out.size() - open < 2) {
+        m_error = QStringLiteral("window %1 has no title a desktop would show: %2").arg(id, out);
+        return false;
+    }
+    *title = out.mid(open + 1, out.size() - open - 2);
     return true;
 }
 
@@ -282,7 +341,7 @@ bool TestEndToEnd::waitWindowGone(const QString &caption)
         QProcess p;
         p.setProcessEnvironment(childEnvironment());
         p.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                            QStringLiteral("--name"), caption});
+                                            QStringLiteral("--name"), wholeCaption(caption)});
         if (!p.waitForFinished(ToolMs)) {
             p.kill();
             p.waitForFinished(5000);
@@ -430,6 +489,36 @@ void TestEndToEnd::saleNewAccountAndTransferThroughTheKeyboard()
     QCOMPARE(scalar(leg.arg(QStringLiteral("Decrease")), {savings}).toDouble(), 0.0);
     QCOMPARE(scalar(leg.arg(QStringLiteral("\"Transaction\"")), {savings}).toString(), QStringLiteral("Deposit"));
     QCOMPARE(scalar(QStringLiteral("SELECT COUNT(DISTINCT DocDate) FROM AccTrans")).toInt(), 1);
+}
+
+// The boxes of the start-up and of the Help menu carry their captions as
+// they are, with nothing added: an error before the program runs (no books
+// at the alias) and the About box.
+void TestEndToEnd::boxesKeepTheirOwnCaptions()
+{
+    QVERIFY2(launchProgram(), qPrintable(failure(QStringLiteral("start without books"))));
+    QString box;
+    QVERIFY2(waitForWindow(StartUpErrorCaption, &box), qPrintable(failure(QStringLiteral("start-up error box"))));
+    QVERIFY2(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), box}),
+             qPrintable(failure(QStringLiteral("focus the box"))));
+    QVERIFY2(keys({QStringLiteral("Return")}), qPrintable(failure(QStringLiteral("answer the box"))));
+    QVERIFY2(m_program.waitForFinished(ExitMs), qPrintable(failure(QStringLiteral("exit after the error"))));
+    QCOMPARE(m_program.exitCode(), 1);
+
+    QVERIFY2(createBooks(), qPrintable(m_error));
+    QVERIFY2(startProgram(), qPrintable(failure(QStringLiteral("start"))));
+    // Help > About: Alt selects the menu bar, Right moves to "Help", Down
+    // opens it on its first item, Up comes round to the last, "About".
+    QVERIFY2(keys({QStringLiteral("alt"), QStringLiteral("Right"), QStringLiteral("Down"), QStringLiteral("Up"),
+                   QStringLiteral("Return")}),
+             qPrintable(failure(QStringLiteral("Help > About"))));
+    QVERIFY2(waitForWindow(AboutCaption), qPrintable(failure(QStringLiteral("About box"))));
+    QVERIFY2(keys({QStringLiteral("Return")}), qPrintable(failure(QStringLiteral("close About"))));
+    QVERIFY2(waitWindowGone(AboutCaption), qPrintable(failure(QStringLiteral("About box"))));
+    QVERIFY2(focusMainWindow(), qPrintable(failure(QStringLiteral("focus"))));
+    QVERIFY2(keys({QStringLiteral("alt+x")}), qPrintable(failure(QStringLiteral("Alt+X"))));
+    QVERIFY2(m_program.waitForFinished(ExitMs), qPrintable(failure(QStringLiteral("exit"))));
+    QCOMPARE(m_program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
