@@ -178,7 +178,6 @@ void TBackupCommands::openBooks()
                         static_cast<TDataSet *>(DM->PurchasesTable), static_cast<TDataSet *>(DM->SalesTable),
                         static_cast<TDataSet *>(DM->AccBalancesQuery), static_cast<TDataSet *>(DM->ExpTotalsQuery)})
         d->Open();
-    TEngineDatabase::forAlias(QString::fromLatin1(TDM::DatabaseAlias)).checkWritable();
     m_backedUpGeneration = generation();
     const Ui::TfrmMain &ui = *m_main->ui;
     for (QRadioButton *b : {ui.optToday, ui.optYesterday, ui.optWeek, ui.optMonth, ui.optYear, ui.optCustomeDate})
