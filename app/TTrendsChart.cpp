@@ -29,10 +29,12 @@ const QColor LossColour(255, 0, 0);
 
 } // namespace
 
-TTrendsChart::TTrendsChart(QWidget *parent) : QChartView(parent)
+// The chart is handed over as the view is made: a view made without one
+// makes a chart of its own, which setChart would release, not delete.
+TTrendsChart::TTrendsChart(QWidget *parent) : QChartView(new QChart, parent)
 {
     TTrendsChartAccessible::install();
-    auto *chart = new QChart;
+    QChart *chart = this->chart();
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->legend()->setAlignment(Qt::AlignBottom);
 
@@ -70,7 +72,6 @@ TTrendsChart::TTrendsChart(QWidget *parent) : QChartView(parent)
     for (QLegendMarker *m : chart->legend()->markers(m_zero))
         m->setVisible(false);
 
-    setChart(chart);
     setRenderHint(QPainter::Antialiasing);
     setAccessibleName(QStringLiteral("Trends"));
 }
