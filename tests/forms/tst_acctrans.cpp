@@ -2,6 +2,7 @@
 #include "DMUnit.h"
 #include "EngineDatabase.h"
 #include "FormatSettings.h"
+#include "DialogDriver.h"
 #include "ModalAnswer.h"
 #include "TDBEdit.h"
 #include "TDBLookupComboBox.h"
@@ -20,6 +21,8 @@
 #include <QPushButton>
 #include <QSqlError>
 #include <QtTest>
+
+using namespace DialogDriver;
 
 namespace {
 
@@ -41,20 +44,8 @@ class tst_AccTrans : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestAlias> m_alias;
-    std::unique_ptr<QWidget> m_main;
+    std::unique_ptr<DialogBooks> m_books;
     std::unique_ptr<QDialog> m_dialog;
-
-    bool createDM()
-    {
-        try {
-            DM = new TDM();
-        } catch (const EDatabaseError &e) {
-            qWarning("%s", qPrintable(e.message()));
-            return false;
-        }
-        return true;
-    }
 
     bool show(QDialog *dialog)
     {
@@ -67,7 +58,7 @@ class tst_AccTrans : public QObject
     // a new record first, as New Transaction does.
     TfrmAccTrans *openSingle(bool append)
     {
-        if (!createDM())
+        if (!DialogBooks::createDM())
             return nullptr;
         if (append) {
             try {
@@ -77,57 +68,24 @@ class tst_AccTrans : public QObject
                 return nullptr;
             }
         }
-        auto *d = new TfrmAccTrans(m_main.get());
+        auto *d = new TfrmAccTrans(m_books->mainWindow());
         return show(d) ? d : nullptr;
     }
 
     TfrmAccTrans2 *openTransfer()
     {
-        if (!createDM())
+        if (!DialogBooks::createDM())
             return nullptr;
-        auto *d = new TfrmAccTrans2(m_main.get());
+        auto *d = new TfrmAccTrans2(m_books->mainWindow());
         return show(d) ? d : nullptr;
     }
 
-    void reactivate()
-    {
-        m_dialog->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
-    }
-
-    // Clicks into a box, selects what it holds and types over it.
-    static void typeInto(QWidget *box, const QString &text)
-    {
-        QTRY_VERIFY(box->window()->isActiveWindow());
-        QTest::mouseClick(box, Qt::LeftButton);
-        QCOMPARE(QApplication::focusWidget(), box);
-        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-        if (text.isEmpty())
-            QTest::keyClick(box, Qt::Key_Delete);
-        else
-            QTest::keyClicks(box, text);
-    }
-
-    // Picks the n-th account (1-based) in a closed account box with Down.
-    static void pickAccount(QWidget *box, int n)
-    {
-        box->setFocus(Qt::TabFocusReason);
-        for (int i = 0; i < n; ++i)
-            QTest::keyClick(box, Qt::Key_Down);
-    }
-
-    static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTRY_VERIFY(QApplication::focusWidget());
-        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
-    }
-
-    int storedRows() const { return m_alias->scalar(QStringLiteral("SELECT COUNT(*) FROM AccTrans")).toInt(); }
+    int storedRows() const { return m_books->alias().scalar(QStringLiteral("SELECT COUNT(*) FROM AccTrans")).toInt(); }
     // The stored records as "AccID DocDate Increase Decrease Transaction Remarks", by Id.
     QStringList storedRecords() const
     {
         QStringList rows;
-        QSqlQuery q(m_alias->fixture());
+        QSqlQuery q(m_books->alias().fixture());
         if (!q.exec(QStringLiteral("SELECT AccID, DocDate, Increase, Decrease, \"Transaction\", Remarks FROM AccTrans "
                                    "ORDER BY Id")))
             return {q.lastError().text()};
@@ -162,23 +120,13 @@ class tst_AccTrans : public QObject
 private Q_SLOTS:
     void init()
     {
-        FormatSettings() = TFormatSettings();
-        Clock::setTodaySource([] { return QDate(2024, 3, 13); });
-        m_alias = std::make_unique<TestAlias>();
-        m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES ('Cash'), ('Bank'), ('Card')"));
-        m_main = std::make_unique<QWidget>();
-        m_main->resize(800, 600);
-        m_main->show();
+        m_books = std::make_unique<DialogBooks>();
+        m_books->alias().exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES ('Cash'), ('Bank'), ('Card')"));
     }
     void cleanup()
     {
         m_dialog.reset();
-        m_main.reset();
-        delete DM;
-        DM = nullptr;
-        m_alias.reset();
-        Clock::setTodaySource({});
-        FormatSettings() = TFormatSettings();
+        m_books.reset();
     }
 
     // Caption, frame, size, picture, fonts, and every control in focus
@@ -307,7 +255,7 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         TfrmAccTrans *d = openSingle(true);
         QVERIFY(d);
-        pickAccount(d->ui->DBLookupComboBox1, 1);
+        pickRow(d->ui->DBLookupComboBox1, 1);
         if (!increase.isEmpty())
             typeInto(d->ui->DBEdit5, increase);
         if (!decrease.isEmpty())
@@ -359,7 +307,7 @@ private Q_SLOTS:
         QCOMPARE(DM->AccTransTable->State(), TDataSetState::dsInsert);
         QCOMPARE(storedRows(), 0);
 
-        reactivate();
+        reactivate(m_dialog.get());
         typeInto(amount, QStringLiteral("12"));
         press(Qt::Key_Return);
         QVERIFY(!d->isVisible());
@@ -382,7 +330,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, remarks);
         QFETCH(QString, stored);
-        m_alias->exec(QStringLiteral("INSERT INTO AccTrans (DocDate, Decrease, AccID) VALUES ('2024-03-02', 50, 1)"));
+        m_books->alias().exec(QStringLiteral("INSERT INTO AccTrans (DocDate, Decrease, AccID) VALUES ('2024-03-02', 50, 1)"));
         TfrmAccTrans *d = openSingle(false);
         QVERIFY(d);
         QCOMPARE(DM->AccTransTable->State(), TDataSetState::dsBrowse);
@@ -403,7 +351,7 @@ private Q_SLOTS:
     void editThenLeaveKeepsStored()
     {
         QFETCH(QString, way);
-        m_alias->exec(QStringLiteral(
+        m_books->alias().exec(QStringLiteral(
             "INSERT INTO AccTrans (DocDate, Increase, Decrease, AccID) VALUES ('2024-03-02', 10, 0, 1)"));
         TfrmAccTrans *d = openSingle(false);
         QVERIFY(d);
@@ -485,8 +433,8 @@ private Q_SLOTS:
         QCOMPARE(storedRecords(), (QStringList{QStringLiteral("1|%1|0|%2|move to bank|weekly").arg(iso, stored),
                                                QStringLiteral("2|%1|%2|0|move to bank|weekly").arg(iso, stored)}));
         const QString balance = QStringLiteral("SELECT Sum(Increase) - Sum(Decrease) FROM AccTrans WHERE AccID = %1");
-        QCOMPARE(m_alias->scalar(balance.arg(1)).toDouble(), -stored.toDouble());
-        QCOMPARE(m_alias->scalar(balance.arg(2)).toDouble(), stored.toDouble());
+        QCOMPARE(m_books->alias().scalar(balance.arg(1)).toDouble(), -stored.toDouble());
+        QCOMPARE(m_books->alias().scalar(balance.arg(2)).toDouble(), stored.toDouble());
         QCOMPARE(DM->AccTransTable->State(), TDataSetState::dsBrowse);
         QVERIFY(!inTransaction());
     }
@@ -523,8 +471,8 @@ private Q_SLOTS:
         TfrmAccTrans2 *d = openTransfer();
         QVERIFY(d);
         d->ui->txtDocDate->setText(date);
-        pickAccount(d->ui->cboF, from);
-        pickAccount(d->ui->cboT, to);
+        pickRow(d->ui->cboF, from);
+        pickRow(d->ui->cboT, to);
         d->ui->txtAmount->setText(amount);
         const quint64 before = writes();
         {
@@ -541,12 +489,12 @@ private Q_SLOTS:
         QVERIFY(DM->AccTransTable->IsEmpty());
         QVERIFY(!inTransaction());
 
-        reactivate();
+        reactivate(m_dialog.get());
         d->ui->txtDocDate->setText(QStringLiteral("3/1/24"));
         if (!from)
-            pickAccount(d->ui->cboF, 1);
+            pickRow(d->ui->cboF, 1);
         if (!to)
-            pickAccount(d->ui->cboT, 2);
+            pickRow(d->ui->cboT, 2);
         d->ui->txtAmount->setText(QStringLiteral("250"));
         press(Qt::Key_Return);
         QVERIFY(!d->isVisible());
@@ -559,14 +507,14 @@ private Q_SLOTS:
     // and the table shows what is stored.
     void refusalOfTheSecondRecordUndoesTheFirst()
     {
-        m_alias->exec(QStringLiteral(
+        m_books->alias().exec(QStringLiteral(
             "INSERT INTO AccTrans (DocDate, Increase, Decrease, AccID) VALUES ('2024-03-02', 1000, 0, 1)"));
-        m_alias->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON AccTrans WHEN NEW.Increase > 0 "
+        m_books->alias().exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON AccTrans WHEN NEW.Increase > 0 "
                                      "BEGIN SELECT RAISE(ABORT, 'increase refused'); END"));
         TfrmAccTrans2 *d = openTransfer();
         QVERIFY(d);
-        pickAccount(d->ui->cboF, 1);
-        pickAccount(d->ui->cboT, 2);
+        pickRow(d->ui->cboF, 1);
+        pickRow(d->ui->cboT, 2);
         d->ui->txtAmount->setText(QStringLiteral("250"));
         {
             ModalAnswer answer(QStringList{QStringLiteral("Return"), QStringLiteral("Return")});
@@ -588,8 +536,8 @@ private Q_SLOTS:
         QFETCH(QString, way);
         TfrmAccTrans2 *d = openTransfer();
         QVERIFY(d);
-        pickAccount(d->ui->cboF, 1);
-        pickAccount(d->ui->cboT, 2);
+        pickRow(d->ui->cboF, 1);
+        pickRow(d->ui->cboT, 2);
         d->ui->txtAmount->setText(QStringLiteral("250"));
         const quint64 before = writes();
         leave(way);
@@ -614,13 +562,13 @@ private Q_SLOTS:
         if (transfer) {
             TfrmAccTrans2 *d = openTransfer();
             QVERIFY(d);
-            pickAccount(d->ui->cboF, 1);
-            pickAccount(d->ui->cboT, 1);
+            pickRow(d->ui->cboF, 1);
+            pickRow(d->ui->cboT, 1);
             box = d->ui->cboT;
         } else {
             TfrmAccTrans *d = openSingle(true);
             QVERIFY(d);
-            pickAccount(d->ui->DBLookupComboBox1, 1);
+            pickRow(d->ui->DBLookupComboBox1, 1);
             box = d->ui->DBLookupComboBox1;
         }
         QTest::mouseClick(box, Qt::LeftButton);
@@ -629,7 +577,7 @@ private Q_SLOTS:
         press(Qt::Key_Return);
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-        const QString accounts = m_alias->scalar(QStringLiteral("SELECT group_concat(AccID) FROM AccTrans")).toString();
+        const QString accounts = m_books->alias().scalar(QStringLiteral("SELECT group_concat(AccID) FROM AccTrans")).toString();
         QCOMPARE(accounts, transfer ? QStringLiteral("1,1") : QStringLiteral("1"));
     }
 };

@@ -2,6 +2,7 @@
 #include "DMUnit.h"
 #include "EngineDatabase.h"
 #include "FormatSettings.h"
+#include "DialogDriver.h"
 #include "ModalAnswer.h"
 #include "TDBEdit.h"
 #include "TDBLookupComboBox.h"
@@ -18,6 +19,8 @@
 #include <QWindow>
 #include <QtTest>
 #include <functional>
+
+using namespace DialogDriver;
 
 namespace {
 
@@ -78,8 +81,7 @@ class tst_EntryDialogs : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestAlias> m_alias;
-    std::unique_ptr<QWidget> m_main;
+    std::unique_ptr<DialogBooks> m_books;
     std::unique_ptr<QDialog> m_dialog;
     EntryDialog m_kind;
 
@@ -89,15 +91,16 @@ class tst_EntryDialogs : public QObject
     bool open(const QString &kind, bool append)
     {
         m_kind = entryDialog(kind);
+        if (!DialogBooks::createDM())
+            return false;
         try {
-            DM = new TDM();
             if (append)
                 m_kind.table()->Append();
         } catch (const EDatabaseError &e) {
             qWarning("%s", qPrintable(e.message()));
             return false;
         }
-        m_dialog.reset(m_kind.create(m_main.get()));
+        m_dialog.reset(m_kind.create(m_books->mainWindow()));
         m_dialog->show();
         return QTest::qWaitForWindowActive(m_dialog.get());
     }
@@ -110,41 +113,13 @@ class tst_EntryDialogs : public QObject
         return w;
     }
 
-    // Clicks into a box, selects what it holds and types over it.
-    static void typeInto(QWidget *box, const QString &text)
-    {
-        QTRY_VERIFY(box->window()->isActiveWindow());
-        QTest::mouseClick(box, Qt::LeftButton);
-        QCOMPARE(QApplication::focusWidget(), box);
-        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-        if (text.isEmpty())
-            QTest::keyClick(box, Qt::Key_Delete);
-        else
-            QTest::keyClicks(box, text);
-    }
-
-    // The window manager gives the dialog back the focus once a message box
-    // over it has closed (the offscreen platform does not).
-    void reactivate()
-    {
-        m_dialog->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
-    }
-
-    // A key pressed where the focus is.
-    static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTRY_VERIFY(QApplication::focusWidget());
-        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
-    }
-
     QVariant stored(const QString &column, const QString &where = QStringLiteral("1 = 1")) const
     {
-        return m_alias->scalar(QStringLiteral("SELECT \"%1\" FROM %2 WHERE %3").arg(column, m_kind.sqlTable, where));
+        return m_books->alias().scalar(QStringLiteral("SELECT \"%1\" FROM %2 WHERE %3").arg(column, m_kind.sqlTable, where));
     }
     int storedRows() const
     {
-        return m_alias->scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(m_kind.sqlTable)).toInt();
+        return m_books->alias().scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(m_kind.sqlTable)).toInt();
     }
     static quint64 writes() { return TEngineDatabase::forAlias(QStringLiteral("ARD")).generation(); }
 
@@ -153,10 +128,10 @@ class tst_EntryDialogs : public QObject
     void storeOne(const QString &kind)
     {
         if (kind == QLatin1String("expense"))
-            m_alias->exec(QStringLiteral("INSERT INTO Expenses (DocDate, Amount, ExpType, AccID) "
+            m_books->alias().exec(QStringLiteral("INSERT INTO Expenses (DocDate, Amount, ExpType, AccID) "
                                          "VALUES ('2024-03-02', 100, 1, 1)"));
         else
-            m_alias->exec(QStringLiteral("INSERT INTO %1 (Id, DocDate, Total, AccID) VALUES (5, '2024-03-02', 100, 1)")
+            m_books->alias().exec(QStringLiteral("INSERT INTO %1 (Id, DocDate, Total, AccID) VALUES (5, '2024-03-02', 100, 1)")
                               .arg(entryDialog(kind).sqlTable));
     }
 
@@ -170,24 +145,14 @@ class tst_EntryDialogs : public QObject
 private Q_SLOTS:
     void init()
     {
-        FormatSettings() = TFormatSettings();
-        Clock::setTodaySource([] { return QDate(2024, 3, 13); });
-        m_alias = std::make_unique<TestAlias>();
-        m_alias->exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES ('Cash'), ('Bank'), ('Card')"));
-        m_alias->exec(QStringLiteral("INSERT INTO ExpTypes (ExpType) VALUES ('Rent'), ('Food')"));
-        m_main = std::make_unique<QWidget>();
-        m_main->resize(800, 600);
-        m_main->show();
+        m_books = std::make_unique<DialogBooks>();
+        m_books->alias().exec(QStringLiteral("INSERT INTO Accounts (AccName) VALUES ('Cash'), ('Bank'), ('Card')"));
+        m_books->alias().exec(QStringLiteral("INSERT INTO ExpTypes (ExpType) VALUES ('Rent'), ('Food')"));
     }
     void cleanup()
     {
         m_dialog.reset();
-        m_main.reset();
-        delete DM;
-        DM = nullptr;
-        m_alias.reset();
-        Clock::setTodaySource({});
-        FormatSettings() = TFormatSettings();
+        m_books.reset();
     }
 
     // Caption, frame, size, picture, background, fonts, and every control in
@@ -361,7 +326,7 @@ private Q_SLOTS:
         press(Qt::Key_Return);
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(storedRows(), 1);
-        QSqlQuery q(m_alias->fixture());
+        QSqlQuery q(m_books->alias().fixture());
         QVERIFY(q.exec(QStringLiteral("SELECT %1 FROM %2").arg(columns, m_kind.sqlTable)) && q.next());
         for (int i = 0; i < values.size(); ++i)
             QCOMPARE(q.value(i).toString(), values.at(i).toString());
@@ -513,7 +478,7 @@ private Q_SLOTS:
         QCOMPARE(id->text(), QStringLiteral("5"));
         QCOMPARE(storedRows(), 1);
 
-        reactivate();
+        reactivate(m_dialog.get());
 
         typeInto(id, QStringLiteral("7"));
         press(Qt::Key_Return);

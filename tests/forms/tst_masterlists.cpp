@@ -1,5 +1,6 @@
 #include "DMUnit.h"
 #include "FormatSettings.h"
+#include "DialogDriver.h"
 #include "ModalAnswer.h"
 #include "TDBLookupComboBox.h"
 #include "TField.h"
@@ -20,6 +21,10 @@
 #include <QSqlQuery>
 #include <QVBoxLayout>
 #include <QtTest>
+
+// Keys go where the user's keys go: to the control with the focus.
+using DialogDriver::press;
+using DialogDriver::type;
 
 namespace {
 
@@ -73,21 +78,6 @@ QString stateName(const TDataSet *ds)
         return QStringLiteral("insert");
     }
     return QString();
-}
-
-// Keys go where the user's keys go: to the control with the focus.
-void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-{
-    QWidget *target = QApplication::focusWidget();
-    QVERIFY(target);
-    QTest::keyClick(target, key, modifiers);
-}
-
-void type(const QString &text)
-{
-    QWidget *target = QApplication::focusWidget();
-    QVERIFY(target);
-    QTest::keyClicks(target, text);
 }
 
 } // namespace
