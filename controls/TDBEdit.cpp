@@ -1,5 +1,6 @@
 #include "TDBEdit.h"
 
+#include "CharacterLimit.h"
 #include "ClickSwallower.h"
 #include "EDatabaseError.h"
 #include "FieldText.h"
@@ -19,34 +20,6 @@ namespace {
 // Holds a box to its most characters counted as code points (QLineEdit's
 // own limit counts 16-bit units and cuts a pair in half). What was just
 // typed or pasted is cut back, by whole characters, so that the text fits.
-class CharacterLimit : public QValidator
-{
-public:
-    CharacterLimit(int characters, QObject *parent) : QValidator(parent), m_characters(characters) {}
-
-    State validate(QString &input, int &pos) const override
-    {
-        const qsizetype excess = FieldText::characterCount(input) - m_characters;
-        if (excess <= 0)
-            return Acceptable;
-        // The insertion ends at the caret: drop its last characters.
-        const QString before = input.left(pos);
-        const qsizetype keep = FieldText::characterCount(before) - excess;
-        if (keep >= 0) {
-            const qsizetype cut = FieldText::unitsOfCharacters(before, keep);
-            input.remove(cut, pos - cut);
-            pos = int(cut);
-        } else {
-            input = FieldText::leftCharacters(input, m_characters);
-            pos = int(std::min<qsizetype>(pos, input.size()));
-        }
-        return Acceptable;
-    }
-
-private:
-    int m_characters;
-};
-
 // A character typed as text (not a control character of a shortcut).
 bool isTypedCharacter(QChar c)
 {

@@ -1,5 +1,6 @@
 #include "TwwCustomDBGrid.h"
 
+#include "CharacterLimit.h"
 #include "FlagScope.h"
 #include "TDataSet.h"
 #include "TField.h"
@@ -32,7 +33,12 @@ void TwwCustomDBGrid::showEditor(bool selectAll)
     if (!m_editor->isVisible()) {
         m_editor->setFont(font());
         m_editor->setAlignment(fieldAlignment(f) | Qt::AlignVCenter);
-        m_editor->setMaxLength(f->DataType() == TFieldType::String && f->Size() > 0 ? f->Size() : 32767);
+        // A string field's size counts whole characters, not 16-bit units.
+        m_editor->setMaxLength(32767);
+        delete m_editor->validator();
+        m_editor->setValidator(f->DataType() == TFieldType::String && f->Size() > 0
+                                   ? new CharacterLimit(f->Size(), m_editor)
+                                   : nullptr);
         m_editor->setText(f->Text());
         m_editor->setModified(false);
         m_dataLink->setModified(false);

@@ -1,3 +1,4 @@
+#include "CharacterLimit.h"
 #include "Clock.h"
 #include "DMUnit.h"
 #include "FormatSettings.h"
@@ -415,7 +416,9 @@ private Q_SLOTS:
         QCOMPARE(m_alias->scalar(QStringLiteral("SELECT AccName FROM Accounts")).toString(), QStringLiteral("Till"));
 
         // A name longer than the field is cut at the field's size while typing.
-        QCOMPARE(m_grid->InplaceEditor()->maxLength(), 50);
+        const auto *limit = dynamic_cast<const CharacterLimit *>(m_grid->InplaceEditor()->validator());
+        QVERIFY(limit);
+        QCOMPARE(limit->characters(), 50);
     }
 
     // A text that does not convert stays in the cell, the error is shown and

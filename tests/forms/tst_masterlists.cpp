@@ -390,6 +390,24 @@ private Q_SLOTS:
         QCOMPARE(currentName(), QStringLiteral("Bank"));
     }
 
+    // The cell editor holds a name to its size in characters: a character
+    // outside the basic plane at the last place is stored whole, and what
+    // is typed past the limit is not taken.
+    void cellEditorCountsWholeCharacters()
+    {
+        open(QStringLiteral("accounts"));
+        const QString emoji = QString::fromUcs4(U"\U0001F600");
+        const QString name = QString(49, QLatin1Char('a')) + emoji;
+        type(QString(49, QLatin1Char('a')));
+        QVERIFY(m_list.grid->EditorMode());
+        QWidget *editor = QApplication::focusWidget();
+        QTest::sendKeyEvent(QTest::Press, editor, Qt::Key_unknown, emoji, Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, editor, Qt::Key_unknown, emoji, Qt::NoModifier);
+        type(QStringLiteral("b"));
+        press(Qt::Key_Return);
+        QCOMPARE(stored(), (QStringList{name, "Bank"}));
+    }
+
     // Insert, from the navigator, first settles a pending new record: stored
     // when a name was typed into it, dropped when untouched.
     void insertSettlesThePendingRecordFirst_data()
