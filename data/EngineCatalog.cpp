@@ -92,11 +92,22 @@ const TTableDef *EngineCatalog::find(const QString &name)
     return nullptr;
 }
 
-QString EngineCatalog::quoted(const QString &identifier)
+namespace {
+
+QString quotedAsIs(const QString &identifier)
 {
     QString s = identifier;
     s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+} // namespace
+
+// In lower case: a server keeps the books' names as unquoted SQL folds them,
+// and SQLite matches names without regard to case.
+QString EngineCatalog::quoted(const QString &identifier)
+{
+    return quotedAsIs(identifier.toLower());
 }
 
 QStringList EngineCatalog::createStatements()
@@ -105,16 +116,16 @@ QStringList EngineCatalog::createStatements()
     for (const TTableDef &t : tables()) {
         QStringList cols;
         for (const TColumnDef &c : t.columns)
-            cols << quoted(c.name) + QLatin1Char(' ') + sqlType(c);
+            cols << quotedAsIs(c.name) + QLatin1Char(' ') + sqlType(c);
         for (const QString &u : t.uniqueColumns)
-            cols << QStringLiteral("UNIQUE (%1)").arg(quoted(u));
-        out << QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(t.name), cols.join(QStringLiteral(", ")));
+            cols << QStringLiteral("UNIQUE (%1)").arg(quotedAsIs(u));
+        out << QStringLiteral("CREATE TABLE %1 (%2)").arg(quotedAsIs(t.name), cols.join(QStringLiteral(", ")));
         // The reading order, ties broken by the identity (stored order). For
         // tables ordered by their identity the primary key already serves.
         if (t.orderColumn != t.identityColumn())
             out << QStringLiteral("CREATE INDEX %1 ON %2 (%3, %4)")
-                       .arg(quoted(t.name + QStringLiteral("_Order")), quoted(t.name), quoted(t.orderColumn),
-                            quoted(t.identityColumn()));
+                       .arg(quotedAsIs(t.name + QStringLiteral("_Order")), quotedAsIs(t.name), quotedAsIs(t.orderColumn),
+                            quotedAsIs(t.identityColumn()));
     }
     // The statements ask for one account's history and one type's expenses.
     out << QStringLiteral("CREATE INDEX \"AccTrans_Account\" ON \"AccTrans\" (\"AccID\", \"DocDate\")");

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QUrl>
+#include <QUrlQuery>
 #include <algorithm>
 
 namespace {
@@ -39,7 +41,31 @@ QString EngineConfig::aliasFolder(const QString &alias)
     return folder;
 }
 
-void EngineConfig::setAlias(const QString &alias, const QString &folder)
+bool EngineConfig::isServerAddress(const QString &place)
+{
+    return place.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           place.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+void EngineConfig::checkServerAddress(const QString &address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.path().count(QLatin1Char('/')) > 1)
+        throw EDatabaseError(QStringLiteral("Not a database server address: %1 (write "
+                                            "postgresql://user@host:port/database)")
+                                 .arg(url.toDisplayString(QUrl::RemovePassword)));
+    if (!url.password().isEmpty())
+        throw EDatabaseError(QStringLiteral("A database server address must not hold a password: keep it in "
+                                            "~/.pgpass or PGPASSWORD (%1)")
+                                 .arg(url.toDisplayString(QUrl::RemovePassword)));
+    const QUrlQuery query(url);
+    if (query.hasQueryItem(QStringLiteral("password")))
+        throw EDatabaseError(QStringLiteral("A database server address must not hold a password: keep it in "
+                                            "~/.pgpass or PGPASSWORD (%1)")
+                                 .arg(url.toDisplayString(QUrl::RemovePassword | QUrl::RemoveQuery)));
+}
+
+void EngineConfig::setAlias(const QString &alias, const QString &place)
 {
     // The name is an INI key: keep it to letters, digits and underscores so
     // it can never name a group or another key.
@@ -53,7 +79,12 @@ void EngineConfig::setAlias(const QString &alias, const QString &folder)
     QDir().mkpath(QFileInfo(file).absolutePath());
     QSettings s(file, QSettings::IniFormat);
     s.beginGroup(AliasGroup);
-    s.setValue(alias, QDir(folder).absolutePath());
+    if (isServerAddress(place)) {
+        checkServerAddress(place);
+        s.setValue(alias, place);
+    } else {
+        s.setValue(alias, QDir(place).absolutePath());
+    }
     s.endGroup();
     s.sync();
     if (s.status() != QSettings::NoError)

@@ -3,6 +3,7 @@
 #include "BooksLock.h"
 #include "EDatabaseError.h"
 #include "EngineConfig.h"
+#include "PgBackend.h"
 #include "SqlFunctions.h"
 #include "SqlReader.h"
 #include "StoredDate.h"
@@ -54,6 +55,11 @@ TEngineDatabase::TEngineDatabase(QString alias, QString file, QString connection
 
 TEngineDatabase::~TEngineDatabase()
 {
+    if (m_pg) {
+        m_prepared.clear();
+        m_pg.reset();
+        return;
+    }
     for (sqlite3_stmt *st : std::as_const(m_readStatements))
         sqlite3_finalize(st);
     m_readStatements.clear();
@@ -74,6 +80,19 @@ TEngineDatabase &TEngineDatabase::forAlias(const QString &alias)
         return *it->second;
 
     const QString folder = EngineConfig::aliasFolder(alias);
+    if (EngineConfig::isServerAddress(folder)) {
+        std::unique_ptr<TEngineDatabase> d(new TEngineDatabase(alias, TPgBackend::displayAddress(folder),
+                                                               connectionName(alias)));
+        d->m_pg = TPgBackend::connect(folder, d->m_connection);
+        TEngineDatabase &ref = *d;
+        databases.emplace(key, std::move(d));
+        static bool closeServerAtExit = false;
+        if (!closeServerAtExit && QCoreApplication::instance()) {
+            qAddPostRoutine(&TEngineDatabase::closeAll);
+            closeServerAtExit = true;
+        }
+        return ref;
+    }
     if (!QFileInfo(folder).isDir())
         throw EDatabaseError(QStringLiteral("The folder of database alias %1 does not exist: %2").arg(alias, folder));
     const QString file = EngineConfig::databaseFile(folder);
@@ -143,6 +162,20 @@ std::unique_ptr<TEngineDatabase> TEngineDatabase::openFile(const QString &file, 
     return open(QString(), file, QStringLiteral("ardentry-engine-file:%1:").arg(++opened) + file, readOnly);
 }
 
+std::unique_ptr<TEngineDatabase> TEngineDatabase::openPlace(const QString &place, bool readOnly)
+{
+    static quint64 opened = 0;
+    if (EngineConfig::isServerAddress(place)) {
+        std::unique_ptr<TEngineDatabase> d(new TEngineDatabase(
+            QString(), TPgBackend::displayAddress(place), QStringLiteral("ardentry-engine-place:%1").arg(++opened)));
+        d->m_pg = TPgBackend::connect(place, d->m_connection);
+        return d;
+    }
+    if (QFileInfo(place).isDir())
+        return openFile(EngineConfig::databaseFile(place), readOnly);
+    return openFile(place, readOnly);
+}
+
 QString TEngineDatabase::describe() const
 {
     return m_alias.isEmpty() ? m_file : QStringLiteral("%1 (alias %2)").arg(m_file, m_alias);
@@ -169,8 +202,13 @@ void TEngineDatabase::closeAll()
     openDatabases().clear();
 }
 
-void TEngineDatabase::createBooks(const QString &folder)
+void TEngineDatabase::createBooks(const QString &place)
 {
+    if (EngineConfig::isServerAddress(place)) {
+        TPgBackend::createBooks(place);
+        return;
+    }
+    const QString &folder = place;
     if (!QDir().mkpath(folder))
         throw EDatabaseError(QStringLiteral("Cannot create the folder %1").arg(folder));
     const QString file = EngineConfig::databaseFile(folder);
@@ -211,17 +249,22 @@ void TEngineDatabase::createBooks(const QString &folder)
 
 QSqlDatabase TEngineDatabase::database() const
 {
-    return QSqlDatabase::database(m_connection, false);
+    return m_pg ? m_pg->database() : QSqlDatabase::database(m_connection, false);
 }
 
 void TEngineDatabase::checkTable(const TTableDef &table)
 {
     if (m_checkedTables.contains(&table))
         return;
-    QSqlQuery &q = prepared(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
-    exec(q, {table.name});
-    const bool found = q.next() && q.value(0).toInt() > 0;
-    q.finish();
+    bool found = false;
+    if (m_pg) {
+        found = m_pg->hasTable(table);
+    } else {
+        QSqlQuery &q = prepared(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
+        exec(q, {table.name});
+        found = q.next() && q.value(0).toInt() > 0;
+        q.finish();
+    }
     const QString where = m_alias.isEmpty() ? m_file : QStringLiteral("alias %1, %2").arg(m_alias, m_file);
     if (!found)
         throw EDatabaseError(QStringLiteral("Table does not exist: %1 (%2)").arg(table.fileName, where));
@@ -254,6 +297,8 @@ Affinity affinityOf(const QString &declared)
 
 QStringList TEngineDatabase::schemaProblems(const TTableDef &table)
 {
+    if (m_pg)
+        return m_pg->schemaProblems(table);
     struct Present
     {
         QString type;
@@ -317,11 +362,17 @@ QStringList TEngineDatabase::schemaProblems(const TTableDef &table)
 
 bool TEngineDatabase::isWritable() const
 {
+    if (m_pg)
+        return m_pg->isWritable();
     return sqlite3_db_readonly(m_handle, "main") != 1 && QFileInfo(QFileInfo(m_file).absolutePath()).isWritable();
 }
 
 void TEngineDatabase::checkReadable()
 {
+    if (m_pg) {
+        m_pg->command(QStringLiteral("SELECT 1"));
+        return;
+    }
     TSqlReader q(*this, QStringLiteral("SELECT count(*) FROM sqlite_master"), {});
     q.next();
 }
@@ -331,9 +382,11 @@ QSqlQuery &TEngineDatabase::prepared(const QString &sql)
     auto it = m_prepared.find(sql);
     if (it == m_prepared.end()) {
         auto q = std::make_shared<QSqlQuery>(database());
-        q->setForwardOnly(true);
+        // A server's forward-only result keeps the connection busy until it
+        // is read to its end: the engine's own reads share the connection.
+        q->setForwardOnly(!m_pg);
         if (!q->prepare(sql))
-            throw EDatabaseError(messageFor(q->lastError()));
+            throw EDatabaseError(errorMessage(q->lastError()));
         it = m_prepared.insert(sql, q);
     }
     return **it;
@@ -344,7 +397,7 @@ void TEngineDatabase::exec(QSqlQuery &q, const QVariantList &params)
     for (qsizetype i = 0; i < params.size(); ++i)
         q.bindValue(int(i), params.at(i));
     if (!q.exec()) {
-        const QString message = messageFor(q.lastError());
+        const QString message = errorMessage(q.lastError());
         q.finish();
         throw EDatabaseError(message);
     }
@@ -353,26 +406,38 @@ void TEngineDatabase::exec(QSqlQuery &q, const QVariantList &params)
 QSqlQuery TEngineDatabase::run(const QString &sql, const QVariantList &params)
 {
     QSqlQuery q(database());
-    q.setForwardOnly(true);
+    q.setForwardOnly(!m_pg);
     if (!q.prepare(sql))
-        throw EDatabaseError(messageFor(q.lastError()));
+        throw EDatabaseError(errorMessage(q.lastError()));
     exec(q, params);
     return q;
 }
 
 void TEngineDatabase::execRaw(const QString &sql)
 {
+    if (m_pg) {
+        m_pg->command(sql);
+        return;
+    }
     QSqlQuery q(database());
     if (!q.exec(sql))
         throw EDatabaseError(messageFor(q.lastError()));
+}
+
+QString TEngineDatabase::errorMessage(const QSqlError &error) const
+{
+    return m_pg ? m_pg->messageFor(error.nativeErrorCode().toLatin1(),
+                                   (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed())
+                : messageFor(error);
 }
 
 void TEngineDatabase::startTransaction()
 {
     Q_ASSERT(!m_explicitTransaction);
     // IMMEDIATE takes the write lock now, so a busy database is reported
-    // before the first record is written rather than half way through.
-    execRaw(QStringLiteral("BEGIN IMMEDIATE"));
+    // before the first record is written rather than half way through. A
+    // server locks each record as it is reread or written.
+    execRaw(m_pg ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
     m_explicitTransaction = true;
 }
 
@@ -390,6 +455,17 @@ void TEngineDatabase::rollback()
         return;
     m_explicitTransaction = false;
     ++m_generation;
+    if (m_pg) {
+        // Nothing read inside the transaction is kept past it (the hook
+        // tells this on SQLite).
+        m_lastRollback = ++m_changes;
+        try {
+            m_pg->command(QStringLiteral("ROLLBACK"));
+        } catch (const EDatabaseError &) {
+            // A lost connection has no transaction left to undo.
+        }
+        return;
+    }
     QSqlQuery q(database());
     q.exec(QStringLiteral("ROLLBACK"));
 }
@@ -398,7 +474,8 @@ QSqlQuery &TEngineDatabase::write(const QString &sql, const QVariantList &params
 {
     QSqlQuery &q = prepared(sql);
     ++m_generation;
-    if (m_explicitTransaction) {
+    // A single statement on a server is a transaction of its own.
+    if (m_explicitTransaction || m_pg) {
         exec(q, params);
         return q;
     }
@@ -413,6 +490,72 @@ QSqlQuery &TEngineDatabase::write(const QString &sql, const QVariantList &params
         throw;
     }
     return q;
+}
+
+qint64 TEngineDatabase::insert(const QString &sql, const QVariantList &params, const QString &identityColumn)
+{
+    if (m_pg) {
+        ++m_generation;
+        auto rows = m_pg->query(sql + QStringLiteral(" RETURNING ") + EngineCatalog::quoted(identityColumn), params);
+        return rows->next() ? rows->toInt64(0) : 0;
+    }
+    QSqlQuery &q = write(sql, params);
+    const qint64 id = q.lastInsertId().toLongLong();
+    q.finish();
+    return id;
+}
+
+qint64 TEngineDatabase::change(const QString &sql, const QVariantList &params)
+{
+    if (m_pg) {
+        ++m_generation;
+        return m_pg->command(sql, params);
+    }
+    QSqlQuery &q = write(sql, params);
+    const qint64 n = q.numRowsAffected();
+    q.finish();
+    return n;
+}
+
+QString TEngineDatabase::lockingClause() const
+{
+    return m_pg ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
+quint64 TEngineDatabase::roundTrips() const
+{
+    return m_pg ? m_pg->roundTrips() : 0;
+}
+
+qint64 TEngineDatabase::identityHighWater(const TTableDef &table)
+{
+    if (m_pg)
+        return m_pg->identityHighWater(table);
+    // AUTOINCREMENT keeps the highest identity ever given in sqlite_sequence.
+    TSqlReader q(*this,
+                 QStringLiteral("SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = ?), 0),"
+                                " coalesce((SELECT max(%1) FROM %2), 0))")
+                     .arg(EngineCatalog::quoted(table.identityColumn()), EngineCatalog::quoted(table.name)),
+                 {table.name});
+    return q.next() ? q.toInt64(0) : 0;
+}
+
+void TEngineDatabase::raiseIdentity(const TTableDef &table, qint64 atLeast)
+{
+    if (m_pg) {
+        m_pg->raiseIdentity(table, atLeast);
+        return;
+    }
+    if (atLeast <= identityHighWater(table))
+        return;
+    const QVariantList params = {atLeast, table.name};
+    if (write(QStringLiteral("UPDATE sqlite_sequence SET seq = ? WHERE name = ?"), params).numRowsAffected() == 0)
+        write(QStringLiteral("INSERT INTO sqlite_sequence (seq, name) VALUES (?, ?)"), params).finish();
+}
+
+QList<QByteArray> TEngineDatabase::tablesRead(const QString &sql) const
+{
+    return m_pg ? m_pg->tablesRead(sql) : m_statementTables.value(sql);
 }
 
 sqlite3_stmt *TEngineDatabase::readStatement(const QString &sql)
@@ -471,11 +614,29 @@ qint64 TEngineDatabase::externalVersion()
 
 TEngineDatabase::TReadStamp TEngineDatabase::readStamp()
 {
-    return {m_changes, externalVersion()};
+    if (m_pg)
+        return {m_changes, 0, m_pg->changeStamps()};
+    return {m_changes, externalVersion(), {}};
 }
 
 bool TEngineDatabase::unchangedSince(const QString &sql, const TReadStamp &stamp)
 {
+    if (m_pg) {
+        if (stamp.external < 0 || m_lastRollback > stamp.changes)
+            return false;
+        const QList<QByteArray> tables = m_pg->tablesRead(sql);
+        if (tables.isEmpty())
+            return false;
+        const QList<qint64> now = m_pg->changeStamps();
+        const QList<TTableDef> &catalog = EngineCatalog::tables();
+        for (qsizetype i = 0; i < catalog.size(); ++i) {
+            if (!tables.contains(catalog.at(i).name.toLower().toUtf8()))
+                continue;
+            if (i >= stamp.tableStamps.size() || stamp.tableStamps.at(i) < 0 || now.at(i) != stamp.tableStamps.at(i))
+                return false;
+        }
+        return true;
+    }
     const auto tables = m_statementTables.constFind(sql);
     if (tables == m_statementTables.cend() || stamp.external < 0 || m_lastRollback > stamp.changes ||
         externalVersion() != stamp.external)
@@ -552,6 +713,9 @@ void TEngineDatabase::keepResult(const QString &sql, const QVariantList &params,
 bool TEngineDatabase::hasOtherDateForms(const TTableDef &table, const QString &column,
                                        const QList<TTextRange> &ranges)
 {
+    // A server's DATE column holds days and nothing else.
+    if (m_pg)
+        return false;
     QString key = table.name + QLatin1Char('\n') + column;
     for (const TTextRange &r : ranges)
         key += QLatin1Char('\n') + r.from + QLatin1Char('\t') + r.to;
@@ -633,7 +797,12 @@ QList<TEngineDatabase::TTextRange> TEngineDatabase::textRangesFor(const QDate &f
     return ranges;
 }
 
-QString TEngineDatabase::unfitCondition(const TColumnDef &column)
+QString TEngineDatabase::unfitCondition(const TColumnDef &column) const
+{
+    return m_pg ? TPgBackend::unfitCondition(column) : sqliteUnfitCondition(column);
+}
+
+QString TEngineDatabase::sqliteUnfitCondition(const TColumnDef &column)
 {
     const QString c = EngineCatalog::quoted(column.name);
     switch (column.type) {

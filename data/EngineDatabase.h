@@ -2,6 +2,7 @@
 
 #include "Cursor.h"
 #include "EngineCatalog.h"
+#include "EngineKind.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -12,15 +13,20 @@
 
 class QSqlError;
 class TBooksLock;
+class TPgBackend;
 struct sqlite3;
 struct sqlite3_stmt;
 class TSqlReader;
 
-// One open database of an alias: the SQLite file in the alias folder, shared
-// by every table and query that names the alias. It runs statements with
-// bound values only, keeps prepared statements for reuse, and makes every
-// write one durable transaction (rollback journal, synchronous=FULL) unless
-// the caller holds a transaction of its own.
+// One open database of an alias: the SQLite file in the alias folder, or the
+// database on a PostgreSQL server the alias names, shared by every table and
+// query that names the alias. What differs on a server (connecting, reading
+// rows, identities, errors, change detection, the schema) is TPgBackend's;
+// everything above this class names no engine.
+//
+// It runs statements with bound values only, keeps prepared statements for
+// reuse, and makes every write one durable transaction (on SQLite: rollback
+// journal, synchronous=FULL) unless the caller holds a transaction of its own.
 class TEngineDatabase
 {
     Q_DISABLE_COPY(TEngineDatabase)
@@ -40,6 +46,10 @@ public:
     // read). It takes no lock, is not shared and closes when released.
     // Throws like forAlias when the file is missing or is not a database.
     static std::unique_ptr<TEngineDatabase> openFile(const QString &file, bool readOnly);
+    // Books named by where they are, outside any alias: a folder of SQLite
+    // books, a SQLite file, or a server address. Not shared; a server
+    // connection is opened for writing whatever readOnly says.
+    static std::unique_ptr<TEngineDatabase> openPlace(const QString &place, bool readOnly);
 
     // The settings of every connection the engine opens to a SQLite file
     // (what SQL it accepts, its functions, the busy wait, durability and
@@ -51,11 +61,13 @@ public:
     static void closeAll();
 
     // Creates an empty database with the six tables in a folder (created if
-    // needed). Throws when a database is already there.
-    static void createBooks(const QString &folder);
+    // needed), or in the existing database a server address names. Throws
+    // when a database is already there.
+    static void createBooks(const QString &place);
 
     ~TEngineDatabase();
 
+    TEngineKind kind() const { return m_pg ? TEngineKind::PostgreSQL : TEngineKind::SQLite; }
     const QString &alias() const { return m_alias; }
     const QString &file() const { return m_file; }
     // The database as messages name it: "<file> (alias <alias>)", or the
@@ -103,8 +115,25 @@ public:
 
     // Runs one write (insert, update, delete) in its own transaction, or in
     // the caller's when one is open. Returns the statement for reading
-    // lastInsertId and numRowsAffected.
+    // lastInsertId (SQLite only) and numRowsAffected.
     QSqlQuery &write(const QString &sql, const QVariantList &params);
+    // Runs an INSERT like write() and gives the identity the engine gave the
+    // record in identityColumn.
+    qint64 insert(const QString &sql, const QVariantList &params, const QString &identityColumn);
+    // Runs an UPDATE or DELETE like write() and gives the records it changed.
+    qint64 change(const QString &sql, const QVariantList &params);
+    // What follows a select that rereads a record about to be changed in the
+    // current transaction, so that nobody changes it before the change is
+    // stored (SQLite's write lock already keeps everybody out).
+    QString lockingClause() const;
+    // Statements sent to a server so far: each is a round trip (0 on SQLite).
+    quint64 roundTrips() const;
+
+    // The highest identity the engine has given in a table (deleted records
+    // count), and making sure the next one it gives is above atLeast: a
+    // copy keeps the identities of the books it copies.
+    qint64 identityHighWater(const TTableDef &table);
+    void raiseIdentity(const TTableDef &table, qint64 atLeast);
 
     // Counts every write made through this database; readers compare it to
     // drop what they read ahead before a change.
@@ -139,6 +168,7 @@ public:
     {
         quint64 changes = 0;
         qint64 external = -1;
+        QList<qint64> tableStamps;  // a server's change stamp per catalog table
     };
     TReadStamp readStamp();
     const QList<TRecordData> *keptResult(const QString &sql, const QVariantList &params);
@@ -175,14 +205,17 @@ public:
     static QList<TTextRange> textRangesFor(const QDate &from, const QDate &to);
 
     // The tables a read statement reads (known once it was prepared).
-    QList<QByteArray> tablesRead(const QString &sql) const { return m_statementTables.value(sql); }
+    QList<QByteArray> tablesRead(const QString &sql) const;
 
     // The condition (for a WHERE) true for a stored value of the column that
     // does not fit its field, as TSqlReader::read refuses it.
-    static QString unfitCondition(const TColumnDef &column);
+    QString unfitCondition(const TColumnDef &column) const;
 
 private:
     friend class TSqlReader;
+    TPgBackend *pg() const { return m_pg.get(); }
+    QString errorMessage(const QSqlError &error) const;
+    static QString sqliteUnfitCondition(const TColumnDef &column);
     sqlite3_stmt *readStatement(const QString &sql);
 
     TEngineDatabase(QString alias, QString file, QString connection);
@@ -198,6 +231,7 @@ private:
     QString m_file;
     QString m_connection;
     std::unique_ptr<TBooksLock> m_lock;
+    std::unique_ptr<TPgBackend> m_pg;
     QHash<QString, std::shared_ptr<QSqlQuery>> m_prepared;
     QHash<QString, sqlite3_stmt *> m_readStatements;
     sqlite3 *m_handle = nullptr;

@@ -217,8 +217,10 @@ bool endsList(const QString &statement, const Token &t)
 
 } // namespace
 
-TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(const QString &)> &isDateColumn)
+TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(const QString &)> &isDateColumn,
+                             TEngineKind engine)
 {
+    const bool server = engine == TEngineKind::PostgreSQL;
     const QList<Token> tokens = tokenize(statement);
     const auto isDateName = [&](const Token *t) {
         return t && t->kind == TokenKind::Identifier && isDateColumn(statement.mid(t->start, t->length));
@@ -232,6 +234,15 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
     int sumDepth = -1;         // the parenthesis depth of an open Sum(, else -1
     int depth = 0;
     int caseDepth = 0;         // CASE expressions open around the token
+    int orderDepth = -1;       // on a server: the depth of an open ORDER BY list, else -1
+    bool topOrder = false;     // an ORDER BY of the statement itself, not of a subquery
+    qsizetype groupFrom = -1;  // the tokens of the statement's own GROUP BY list
+    qsizetype groupTo = -1;
+    bool termDescending = false;
+    const auto endOrderTerm = [&] {
+        out.sql += termDescending ? QLatin1String(" NULLS LAST") : QLatin1String(" NULLS FIRST");
+        termDescending = false;
+    };
     for (qsizetype k = 0; k < tokens.size(); ++k) {
         const Token &t = tokens.at(k);
         const QStringView text = QStringView(statement).mid(t.start, t.length);
@@ -243,6 +254,28 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
             if (depth-- == sumDepth)
                 sumDepth = -1;
         }
+        if (orderDepth >= 0) {
+            if (depth < orderDepth ||
+                (depth == orderDepth && (endsList(statement, t) || (t.kind == TokenKind::Other && text == QLatin1String(";"))))) {
+                endOrderTerm();
+                orderDepth = -1;
+            } else if (depth == orderDepth && t.kind == TokenKind::Other && text == QLatin1String(",")) {
+                endOrderTerm();
+            } else if (depth == orderDepth && isWord(statement, &t, QLatin1String("desc"))) {
+                termDescending = true;
+            }
+        }
+        if (server && t.kind == TokenKind::Identifier && text.compare(QLatin1String("by"), Qt::CaseInsensitive) == 0 &&
+            isWord(statement, before, QLatin1String("order"))) {
+            orderDepth = depth;
+            topOrder = topOrder || depth == 0;
+        }
+        if (groupFrom >= 0 && groupTo < 0 &&
+            (depth < 0 || (depth == 0 && (endsList(statement, t) || (t.kind == TokenKind::Other && text == QLatin1String(";"))))))
+            groupTo = k;
+        if (server && depth == 0 && t.kind == TokenKind::Identifier &&
+            text.compare(QLatin1String("by"), Qt::CaseInsensitive) == 0 && isWord(statement, before, QLatin1String("group")))
+            groupFrom = k + 1;
         if (inOrderList && endsList(statement, t))
             inOrderList = false;
         if (t.kind == TokenKind::Identifier && text.compare(QLatin1String("by"), Qt::CaseInsensitive) == 0 &&
@@ -262,7 +295,7 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
             out.conjunctive = false;
         if (t.kind == TokenKind::Identifier && text.compare(QLatin1String("sum"), Qt::CaseInsensitive) == 0 &&
             after && after->kind == TokenKind::Other && statement.at(after->start) == QLatin1Char('(')) {
-            out.sql += QLatin1String("ard_sum");
+            out.sql += server ? text : QStringView(u"ard_sum");
             normalized += QLatin1String("ard_sum");
             sumDepth = depth + 1;
             continue;
@@ -329,7 +362,44 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
         out.sql += QLatin1Char('?');
         normalized += QLatin1Char('?');
     }
-    if (normalizes)
+    if (orderDepth >= 0)
+        endOrderTerm();
+    // SQLite hands out groups in the order of their keys; a server in any
+    // order, and not the same one from one batch of rows to the next.
+    if (server && groupFrom >= 0 && !topOrder) {
+        if (groupTo < 0)
+            groupTo = tokens.size();
+        QStringList terms;
+        QString term;
+        int d = 0;
+        for (qsizetype k = groupFrom; k < groupTo; ++k) {
+            const Token &t = tokens.at(k);
+            const QString text = statement.mid(t.start, t.length);
+            if (t.kind == TokenKind::Other && text == QLatin1String("("))
+                ++d;
+            else if (t.kind == TokenKind::Other && text == QLatin1String(")"))
+                --d;
+            if (d == 0 && t.kind == TokenKind::Other && text == QLatin1String(",")) {
+                terms << term.trimmed();
+                term.clear();
+            } else if (t.kind != TokenKind::Literal) {
+                term += text;
+            } else {
+                terms.clear();  // a literal in a group key: leave the statement as it is
+                break;
+            }
+        }
+        if (!term.trimmed().isEmpty())
+            terms << term.trimmed();
+        if (!terms.isEmpty()) {
+            out.sql = out.sql.trimmed();
+            while (out.sql.endsWith(QLatin1Char(';')))
+                out.sql.chop(1);
+            out.sql += QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(" NULLS FIRST, ")) +
+                       QStringLiteral(" NULLS FIRST");
+        }
+    }
+    if (normalizes && !server)
         out.normalizedSql = normalized;
     return out;
 }

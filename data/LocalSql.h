@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineKind.h"
 #include "FilterExpr.h"
 
 #include <QString>
@@ -40,5 +41,10 @@ struct TLocalSql
 
     // isDateColumn answers, for an identifier met in the statement (possibly
     // qualified, "t.DocDate"), whether it names a date column.
-    static TLocalSql prepare(const QString &statement, const std::function<bool(const QString &)> &isDateColumn);
+    // On a server (TEngineKind::PostgreSQL) Sum stays a plain sum (its
+    // columns are typed: they hold numbers only), and every ORDER BY term
+    // puts nulls first when ascending, last when descending, as SQLite
+    // orders them.
+    static TLocalSql prepare(const QString &statement, const std::function<bool(const QString &)> &isDateColumn,
+                             TEngineKind engine = TEngineKind::SQLite);
 };

@@ -54,7 +54,7 @@ QString withoutFinalOrder(const QString &statement)
 
 TQueryCursor::TQueryCursor(TEngineDatabase &db, const QString &statement) : m_db(db)
 {
-    const TLocalSql prepared = TLocalSql::prepare(statement, &EngineCatalog::isDateColumn);
+    const TLocalSql prepared = TLocalSql::prepare(statement, &EngineCatalog::isDateColumn, db.kind());
     const auto limited = [](QString sql) {
         sql = sql.trimmed();
         while (sql.endsWith(QLatin1Char(';')))

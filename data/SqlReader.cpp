@@ -3,6 +3,7 @@
 #include "EDatabaseError.h"
 #include "EngineDatabase.h"
 #include "FieldText.h"
+#include "PgBackend.h"
 #include "RecordValues.h"
 #include "StoredDate.h"
 
@@ -45,8 +46,13 @@ void bind(sqlite3_stmt *st, int index, const QVariant &v)
 } // namespace
 
 TSqlReader::TSqlReader(TEngineDatabase &db, const QString &sql, const QVariantList &params)
-    : m_db(db), m_statement(db.readStatement(sql))
+    : m_db(db)
 {
+    if (TPgBackend *pg = db.pg()) {
+        m_pg = pg->query(sql, params);
+        return;
+    }
+    m_statement = db.readStatement(sql);
     sqlite3_reset(m_statement);
     sqlite3_clear_bindings(m_statement);
     for (qsizetype i = 0; i < params.size(); ++i)
@@ -55,11 +61,14 @@ TSqlReader::TSqlReader(TEngineDatabase &db, const QString &sql, const QVariantLi
 
 TSqlReader::~TSqlReader()
 {
-    sqlite3_reset(m_statement);
+    if (m_statement)
+        sqlite3_reset(m_statement);
 }
 
 bool TSqlReader::next()
 {
+    if (m_pg)
+        return m_pg->next();
     const int rc = sqlite3_step(m_statement);
     if (rc == SQLITE_ROW)
         return true;
@@ -73,16 +82,22 @@ bool TSqlReader::next()
 
 int TSqlReader::columnCount() const
 {
+    if (m_pg)
+        return m_pg->columnCount();
     return sqlite3_column_count(m_statement);
 }
 
 QString TSqlReader::columnName(int column) const
 {
+    if (m_pg)
+        return m_pg->columnName(column);
     return QString::fromUtf8(sqlite3_column_name(m_statement, column));
 }
 
 TFieldType TSqlReader::columnType(int column, int *size) const
 {
+    if (m_pg)
+        return m_pg->columnType(column, size);
     const QString decl = QString::fromUtf8(sqlite3_column_decltype(m_statement, column)).toUpper();
     if (size)
         *size = 0;
@@ -103,11 +118,15 @@ TFieldType TSqlReader::columnType(int column, int *size) const
 
 bool TSqlReader::isNull(int column) const
 {
+    if (m_pg)
+        return m_pg->isNull(column);
     return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
 }
 
 qint64 TSqlReader::toInt64(int column) const
 {
+    if (m_pg)
+        return m_pg->toInt64(column);
     return sqlite3_column_int64(m_statement, column);
 }
 
@@ -122,6 +141,8 @@ QVariant TSqlReader::value(int column, TFieldType type) const
 
 bool TSqlReader::read(int column, TFieldType type, TRecordValues &into, int slot) const
 {
+    if (m_pg)
+        return m_pg->read(column, type, into, slot);
     const int stored = sqlite3_column_type(m_statement, column);
     if (stored == SQLITE_NULL) {
         into.setNull(slot);
@@ -180,6 +201,8 @@ bool TSqlReader::read(int column, TFieldType type, TRecordValues &into, int slot
 
 QString TSqlReader::storedText(int column) const
 {
+    if (m_pg)
+        return m_pg->storedText(column);
     switch (sqlite3_column_type(m_statement, column)) {
     case SQLITE_NULL:
         return QStringLiteral("null");
@@ -201,10 +224,14 @@ QString TSqlReader::storedText(int column) const
 
 QString TSqlReader::originTable(int column) const
 {
+    if (m_pg)
+        return m_pg->originTable(column);
     return QString::fromUtf8(sqlite3_column_table_name(m_statement, column));
 }
 
 QString TSqlReader::originColumn(int column) const
 {
+    if (m_pg)
+        return m_pg->originColumn(column);
     return QString::fromUtf8(sqlite3_column_origin_name(m_statement, column));
 }

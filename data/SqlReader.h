@@ -5,16 +5,20 @@
 #include <QDate>
 #include <QString>
 #include <QVariant>
+#include <memory>
 
 class TEngineDatabase;
 class TRecordValues;
+class TPgRows;
 struct sqlite3_stmt;
 
-// Runs one read statement of the engine straight on SQLite's handle and
-// hands out its rows with typed values. The reads that walk a journal go
-// through here, because going row by row through Qt's cached results costs
-// several times what SQLite itself spends. The statement is prepared once
-// per database and reset when the reader goes.
+// Runs one read statement of the engine straight on SQLite's handle, or on
+// the server's connection through libpq, and hands out its rows with typed
+// values. The reads that walk a journal go through here, because going row
+// by row through Qt's cached results costs several times what the engine
+// itself spends. The statement is prepared once per database; on SQLite it
+// is reset when the reader goes, on a server its rows are read whole when
+// the reader starts.
 class TSqlReader
 {
     Q_DISABLE_COPY(TSqlReader)
@@ -56,5 +60,6 @@ public:
 
 private:
     TEngineDatabase &m_db;
-    sqlite3_stmt *m_statement;
+    sqlite3_stmt *m_statement = nullptr;
+    std::unique_ptr<TPgRows> m_pg;
 };

@@ -200,7 +200,7 @@ QList<TRecordData> TTableCursor::select(const QString &condition, const QVariant
     }
     const QString sql = QStringLiteral("SELECT ") + selectList + m_from + where(condition) +
                         QStringLiteral(" ORDER BY ") + (descending ? order().desc : order().asc) +
-                        QStringLiteral(" LIMIT ? OFFSET ?");
+                        QStringLiteral(" LIMIT ? OFFSET ?") + (m_lockRows ? m_db.lockingClause() : QString());
     TSqlReader q(m_db, sql, withFilter(params) << n << std::max(skip, 0));
     out.reserve(n);
     while (q.next()) {
@@ -455,7 +455,8 @@ std::optional<TRecordData> TTableCursor::locate(int column, const QVariant &valu
         // Prefix ignoring case: both sides lowered by the engine, by Unicode's
         // rules, and the prefix measured in characters.
         const QString text = value.toString();
-        rows = select(QStringLiteral("substr(lower(%1), 1, length(lower(?))) = lower(?)").arg(quoted(c.name)),
+        rows = select(QStringLiteral("substr(lower(%1), 1, length(lower(CAST(? AS TEXT)))) = lower(CAST(? AS TEXT))")
+                          .arg(quoted(c.name)),
                       {text, text}, false, 1, 0);
     } else if (!value.isValid() || value.isNull()) {
         rows = select(quoted(c.name) + QStringLiteral(" IS NULL"), {}, false, 1, 0);
@@ -493,13 +494,9 @@ qint64 TTableCursor::insert(const TRecordValues &values)
         marks << QStringLiteral("?");
         params << toStored(m_columns.at(i).type, values.value(i));
     }
-    QSqlQuery &q = m_db.write(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                  .arg(quoted(m_table.name), cols.join(QStringLiteral(", ")),
-                                       marks.join(QStringLiteral(", "))),
-                              params);
-    const qint64 id = q.lastInsertId().toLongLong();
-    q.finish();
-    return id;
+    return m_db.insert(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                           .arg(quoted(m_table.name), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                       params, m_table.identityColumn());
 }
 
 namespace {
@@ -529,7 +526,17 @@ void underWriteLock(TEngineDatabase &db, Change change)
 // Raises EUpdateConflict unless the record is stored as it was read.
 void TTableCursor::checkUnchanged(qint64 identity, const TRecordValues &read, bool deleting)
 {
-    const std::optional<TRecordData> stored = byIdentity(identity, false);
+    // Read under a lock: nobody changes the record between this check and
+    // the change.
+    m_lockRows = true;
+    std::optional<TRecordData> stored;
+    try {
+        stored = byIdentity(identity, false);
+    } catch (...) {
+        m_lockRows = false;
+        throw;
+    }
+    m_lockRows = false;
     if (!stored)
         throw EUpdateConflict(deleting ? QStringLiteral("Another user has already deleted this record")
                                        : QStringLiteral("Another user has deleted this record: your change was not stored"),
@@ -564,11 +571,9 @@ void TTableCursor::update(qint64 identity, const TRecordValues &values, const TR
         checkUnchanged(identity, read, false);
         if (sets.isEmpty())
             return;
-        QSqlQuery &q = m_db.write(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                                      .arg(quoted(m_table.name), sets.join(QStringLiteral(", ")),
-                                           quoted(m_table.identityColumn())),
-                                  params);
-        q.finish();
+        m_db.change(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                        .arg(quoted(m_table.name), sets.join(QStringLiteral(", ")), quoted(m_table.identityColumn())),
+                    params);
     });
 }
 
@@ -576,9 +581,8 @@ void TTableCursor::remove(qint64 identity, const TRecordValues &read)
 {
     underWriteLock(m_db, [&] {
         checkUnchanged(identity, read, true);
-        QSqlQuery &q = m_db.write(
+        m_db.change(
             QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(m_table.name), quoted(m_table.identityColumn())),
             {identity});
-        q.finish();
     });
 }

@@ -135,4 +135,5 @@ private:
         int nextBatch = 1;
         quint64 generation = 0;
     } m_ahead;
+    bool m_lockRows = false;  // the next select rereads a record about to be changed
 };

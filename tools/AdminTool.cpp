@@ -581,7 +581,7 @@ void storedValueFindings(TEngineDatabase &db, const TTableDef &t, QStringList &u
         const QString column = EngineCatalog::quoted(c.name);
         if (c.type != TFieldType::Date) {
             QSqlQuery q = db.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %1")
-                                     .arg(identity, table, TEngineDatabase::unfitCondition(c)));
+                                     .arg(identity, table, db.unfitCondition(c)));
             QList<qint64> records;
             while (q.next())
                 records << q.value(0).toLongLong();

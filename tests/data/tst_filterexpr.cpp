@@ -129,16 +129,16 @@ void tst_FilterExpr::translates_data()
 
     QTest::newRow("period range")
         << QStringLiteral("DocDate >= '09/03/2024' AND DocDate <= '15/03/2024'")
-        << QStringLiteral("(\"DocDate\" >= ? AND \"DocDate\" <= ?)")
+        << QStringLiteral("(\"docdate\" >= ? AND \"docdate\" <= ?)")
         << QVariantList{text("2024-03-09"), text("2024-03-15")};
-    QTest::newRow("single day") << QStringLiteral("DocDate = '09/03/2024'") << QStringLiteral("(\"DocDate\" = ?)")
+    QTest::newRow("single day") << QStringLiteral("DocDate = '09/03/2024'") << QStringLiteral("(\"docdate\" = ?)")
                                 << QVariantList{text("2024-03-09")};
     QTest::newRow("group, NOT, typed values, catalog spelling of names")
         << QStringLiteral("not (expType = 3 OR amount < -1,5) and REMARKS <> 'a''b' Or Id>=2")
-        << QStringLiteral("(NOT (\"ExpType\" = ? OR \"Amount\" < ?) AND \"Remarks\" <> ? OR \"Id\" >= ?)")
+        << QStringLiteral("(NOT (\"exptype\" = ? OR \"amount\" < ?) AND \"remarks\" <> ? OR \"id\" >= ?)")
         << QVariantList{QVariant(qint64(3)), QVariant(-1.5), text("a'b"), QVariant(qint64(2))};
     QTest::newRow("NOT of a comparison") << QStringLiteral("NOT NOT Remarks = ''")
-                                         << QStringLiteral("(NOT (NOT (\"Remarks\" = ?)))") << QVariantList{text("")};
+                                         << QStringLiteral("(NOT (NOT (\"remarks\" = ?)))") << QVariantList{text("")};
     QTest::newRow("blank text: no condition") << QStringLiteral(" \t ") << QString() << QVariantList{};
 }
 
