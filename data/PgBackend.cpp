@@ -313,7 +313,7 @@ std::unique_ptr<TPgBackend> TPgBackend::connect(const QString &address, const QS
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(connection);
         throw EDatabaseError(QStringLiteral("Cannot connect to the database server %1: %2")
-                                 .arg(b->m_location, error.trimmed()));
+                                 .arg(b->m_location, error.simplified()));
     }
     const QVariant h = db.driver()->handle();
     if (h.isValid() && (qstrcmp(h.typeName(), "PGconn*") == 0 || qstrcmp(h.typeName(), "pg_conn*") == 0))
@@ -402,7 +402,7 @@ pg_result *TPgBackend::execute(const QString &sql, const QVariantList &params)
         const QByteArray state = r ? QByteArray(PQresultErrorField(r, PG_DIAG_SQLSTATE)) : QByteArray();
         QString text = r ? QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)) : QString();
         if (text.isEmpty())
-            text = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+            text = QString::fromUtf8(PQerrorMessage(m_conn)).simplified();
         PQclear(r);
         return EDatabaseError(messageFor(state, text));
     };
@@ -457,7 +457,7 @@ qint64 TPgBackend::command(const QString &sql, const QVariantList &params)
             const QByteArray state = r ? QByteArray(PQresultErrorField(r, PG_DIAG_SQLSTATE)) : QByteArray();
             QString text = r ? QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)) : QString();
             if (text.isEmpty())
-                text = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+                text = QString::fromUtf8(PQerrorMessage(m_conn)).simplified();
             PQclear(r);
             throw EDatabaseError(messageFor(state, text));
         }
@@ -663,7 +663,7 @@ QString TPgBackend::messageFor(const QSqlError &error)
 {
     const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     TPgBackend none;
-    return none.messageFor(error.nativeErrorCode().toLatin1(), text.trimmed());
+    return none.messageFor(error.nativeErrorCode().toLatin1(), text.simplified());
 }
 
 QString TPgBackend::messageFor(const QByteArray &state, const QString &text) const
@@ -685,8 +685,8 @@ QString TPgBackend::messageFor(const QByteArray &state, const QString &text) con
     }
     if (state.startsWith("08") || state.startsWith("57P") || (state.isEmpty() && m_conn && PQstatus(m_conn) != CONNECTION_OK))
         return QStringLiteral("The connection to the database server %1 was lost: %2")
-            .arg(m_location.isEmpty() ? QStringLiteral("") : m_location, text);
-    return text.trimmed();
+            .arg(m_location, text.simplified());
+    return text.simplified();
 }
 
 // ---- creating books --------------------------------------------------------
