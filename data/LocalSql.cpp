@@ -239,8 +239,12 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
     qsizetype groupFrom = -1;  // the tokens of the statement's own GROUP BY list
     qsizetype groupTo = -1;
     bool termDescending = false;
+    // Right after the term, before the blank that ends it.
     const auto endOrderTerm = [&] {
-        out.sql += termDescending ? QLatin1String(" NULLS LAST") : QLatin1String(" NULLS FIRST");
+        qsizetype at = out.sql.size();
+        while (at > 0 && out.sql.at(at - 1).isSpace())
+            --at;
+        out.sql.insert(at, termDescending ? QLatin1String(" NULLS LAST") : QLatin1String(" NULLS FIRST"));
         termDescending = false;
     };
     for (qsizetype k = 0; k < tokens.size(); ++k) {
@@ -394,7 +398,7 @@ TLocalSql TLocalSql::prepare(const QString &statement, const std::function<bool(
         if (!terms.isEmpty()) {
             out.sql = out.sql.trimmed();
             while (out.sql.endsWith(QLatin1Char(';')))
-                out.sql.chop(1);
+                out.sql = out.sql.chopped(1).trimmed();
             out.sql += QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(" NULLS FIRST, ")) +
                        QStringLiteral(" NULLS FIRST");
         }

@@ -43,6 +43,8 @@ private slots:
     void selectsRows();
     void dialect_data();
     void dialect();
+    void serverDialect_data();
+    void serverDialect();
     void normalizedReadsDatesByTheirDay();
 
 private:
@@ -338,6 +340,44 @@ void tst_LocalSql::dialect()
     for (const TFilterExpr::DateComparison &c : out.dateComparisons)
         got << c.op + QLatin1Char(' ') + c.day.toString(Qt::ISODate);
     QCOMPARE((out.conjunctive ? QString() : QStringLiteral("or ")) + got.join(QStringLiteral(", ")), days);
+}
+
+// On a server: sums stay sums, nulls sort as SQLite sorts them, and groups
+// come in the order of their keys whichever rows a batch asks for.
+void tst_LocalSql::serverDialect_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("sql");
+
+    QTest::newRow("groups ordered by their keys")
+        << QStringLiteral("select AccID,( Sum(Increase) - Sum(Decrease) ) as Balance From AccTrans Group by AccID")
+        << QStringLiteral("select AccID,( Sum(Increase) - Sum(Decrease) ) as Balance From AccTrans Group by AccID"
+                          " ORDER BY AccID NULLS FIRST");
+    QTest::newRow("period totals, a statement's own semicolon")
+        << QStringLiteral("select ExpType,Sum(Amount) as Amount From Expenses Where DocDate >= '03/09/2024' "
+                          "Group By ExpType, AccID ;")
+        << QStringLiteral("select ExpType,Sum(Amount) as Amount From Expenses Where DocDate >= ? "
+                          "Group By ExpType, AccID ORDER BY ExpType NULLS FIRST, AccID NULLS FIRST");
+    QTest::newRow("an order of its own is kept")
+        << QStringLiteral("select ExpType, Sum(Amount) From Expenses Group By ExpType Order By 2 desc")
+        << QStringLiteral("select ExpType, Sum(Amount) From Expenses Group By ExpType Order By 2 desc NULLS LAST");
+    QTest::newRow("history") << QStringLiteral("select * From AccTrans Where AccID = 3 Order By DocDate")
+                             << QStringLiteral("select * From AccTrans Where AccID = 3 Order By DocDate NULLS FIRST");
+    QTest::newRow("each term, up to LIMIT")
+        << QStringLiteral("select * From Sales Order By DocDate DESC , Id  Limit 3")
+        << QStringLiteral("select * From Sales Order By DocDate DESC NULLS LAST , Id NULLS FIRST  Limit 3");
+    QTest::newRow("a subquery's order ends at its parenthesis")
+        << QStringLiteral("select count(*) from (select * From Sales Order By DocDate) as s")
+        << QStringLiteral("select count(*) from (select * From Sales Order By DocDate NULLS FIRST) as s");
+}
+
+void tst_LocalSql::serverDialect()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, sql);
+    const TLocalSql out = TLocalSql::prepare(statement, &EngineCatalog::isDateColumn, TEngineKind::PostgreSQL);
+    QCOMPARE(out.sql, sql);
+    QVERIFY(out.normalizedSql.isEmpty());
 }
 
 // Dates written by other programs: read by the day they name, a period takes
