@@ -321,13 +321,35 @@ std::unique_ptr<TPgBackend> TPgBackend::connect(const QString &address, const QS
     if (!b->m_conn)
         throw EDatabaseError(QStringLiteral("Cannot connect to the database server %1: no connection handle (%2)")
                                  .arg(b->m_location, QString::fromLatin1(h.typeName())));
-    b->command(QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs));
-    b->command(QStringLiteral("SET lock_timeout = %1").arg(LockTimeoutMs));
-    b->command(QStringLiteral("SET idle_in_transaction_session_timeout = %1").arg(StatementTimeoutMs));
-    b->command(QStringLiteral("SET DateStyle = 'ISO, YMD'"));
-    b->command(QStringLiteral("SET client_encoding = 'UTF8'"));
+    b->setUpSession();
     b->learnCatalog();
     return b;
+}
+
+void TPgBackend::setUpSession()
+{
+    command(QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs));
+    command(QStringLiteral("SET lock_timeout = %1").arg(LockTimeoutMs));
+    command(QStringLiteral("SET idle_in_transaction_session_timeout = %1").arg(StatementTimeoutMs));
+    command(QStringLiteral("SET DateStyle = 'ISO, YMD'"));
+    command(QStringLiteral("SET client_encoding = 'UTF8'"));
+}
+
+// A connection the server dropped (a restart, a network fault) has already
+// been reported by the statement that met it; the next statement connects
+// again, unless a transaction was open: what it held is gone, and only its
+// end may say so.
+void TPgBackend::reconnectIfLost()
+{
+    if (!m_conn)
+        throw EDatabaseError(messageFor("08003", QStringLiteral("no connection to the server")));
+    if (PQstatus(m_conn) == CONNECTION_OK || m_inTransaction)
+        return;
+    PQreset(m_conn);
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        throw EDatabaseError(messageFor("08006", QString::fromUtf8(PQerrorMessage(m_conn))));
+    m_statements.clear();
+    setUpSession();
 }
 
 TPgBackend::~TPgBackend()
@@ -406,8 +428,7 @@ pg_result *TPgBackend::execute(const QString &sql, const QVariantList &params)
         PQclear(r);
         return EDatabaseError(messageFor(state, text));
     };
-    if (!m_conn)
-        throw EDatabaseError(messageFor("08003", QStringLiteral("no connection to the server")));
+    reconnectIfLost();
     auto name = m_statements.constFind(sql);
     if (name == m_statements.cend()) {
         const QByteArray id = "ard_" + QByteArray::number(m_statements.size() + 1);
@@ -448,10 +469,16 @@ qint64 TPgBackend::command(const QString &sql, const QVariantList &params)
 {
     if (params.isEmpty() && !sql.contains(QLatin1Char('?'))) {
         // Set-up and transaction control: not worth a prepared statement.
-        if (!m_conn)
-            throw EDatabaseError(messageFor("08003", QStringLiteral("no connection to the server")));
+        const bool ending = sql == QLatin1String("COMMIT") || sql == QLatin1String("ROLLBACK");
+        if (ending && m_inTransaction && PQstatus(m_conn) != CONNECTION_OK) {
+            m_inTransaction = false;
+            throw EDatabaseError(messageFor("08006", QStringLiteral("the transaction was not stored")));
+        }
+        reconnectIfLost();
         ++m_roundTrips;
         pg_result *r = PQexec(m_conn, sql.toUtf8().constData());
+        if (ending)
+            m_inTransaction = false;
         const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
         if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
             const QByteArray state = r ? QByteArray(PQresultErrorField(r, PG_DIAG_SQLSTATE)) : QByteArray();
@@ -463,6 +490,8 @@ qint64 TPgBackend::command(const QString &sql, const QVariantList &params)
         }
         const qint64 n = QByteArray(PQcmdTuples(r)).toLongLong();
         PQclear(r);
+        if (sql == QLatin1String("BEGIN"))
+            m_inTransaction = true;
         return n;
     }
     pg_result *r = execute(sql, params);

@@ -116,6 +116,8 @@ public:
 private:
     TPgBackend() = default;
     pg_result *execute(const QString &sql, const QVariantList &params);
+    void setUpSession();
+    void reconnectIfLost();
     void learnCatalog();
 
     QString m_connection;
@@ -130,4 +132,5 @@ private:
     QHash<unsigned int, QString> m_tables;
     QHash<quint64, QString> m_columns;
     int m_writable = -1;
+    bool m_inTransaction = false;
 };
