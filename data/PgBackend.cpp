@@ -321,13 +321,18 @@ std::unique_ptr<TPgBackend> TPgBackend::connect(const QString &address, const QS
     if (!b->m_conn)
         throw EDatabaseError(QStringLiteral("Cannot connect to the database server %1: no connection handle (%2)")
                                  .arg(b->m_location, QString::fromLatin1(h.typeName())));
-    b->command(QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs));
-    b->command(QStringLiteral("SET lock_timeout = %1").arg(LockTimeoutMs));
-    b->command(QStringLiteral("SET idle_in_transaction_session_timeout = %1").arg(StatementTimeoutMs));
-    b->command(QStringLiteral("SET DateStyle = 'ISO, YMD'"));
-    b->command(QStringLiteral("SET client_encoding = 'UTF8'"));
+    for (const QString &s : sessionSettings())
+        b->command(s);
     b->learnCatalog();
     return b;
+}
+
+QStringList TPgBackend::sessionSettings()
+{
+    return {QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs),
+            QStringLiteral("SET lock_timeout = %1").arg(LockTimeoutMs),
+            QStringLiteral("SET idle_in_transaction_session_timeout = %1").arg(StatementTimeoutMs),
+            QStringLiteral("SET DateStyle = 'ISO, YMD'"), QStringLiteral("SET client_encoding = 'UTF8'")};
 }
 
 TPgBackend::~TPgBackend()
