@@ -326,13 +326,18 @@ std::unique_ptr<TPgBackend> TPgBackend::connect(const QString &address, const QS
     return b;
 }
 
+QStringList TPgBackend::sessionSettings()
+{
+    return {QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs),
+            QStringLiteral("SET lock_timeout = %1").arg(LockTimeoutMs),
+            QStringLiteral("SET idle_in_transaction_session_timeout = %1").arg(StatementTimeoutMs),
+            QStringLiteral("SET DateStyle = 'ISO, YMD'"), QStringLiteral("SET client_encoding = 'UTF8'")};
+}
+
 void TPgBackend::setUpSession()
 {
-    command(QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs));
-    command(QStringLiteral("SET lock_timeout = %1").arg(LockTimeoutMs));
-    command(QStringLiteral("SET idle_in_transaction_session_timeout = %1").arg(StatementTimeoutMs));
-    command(QStringLiteral("SET DateStyle = 'ISO, YMD'"));
-    command(QStringLiteral("SET client_encoding = 'UTF8'"));
+    for (const QString &s : sessionSettings())
+        command(s);
 }
 
 // A connection the server dropped (a restart, a network fault) has already
@@ -757,7 +762,11 @@ QStringList TPgBackend::createStatements()
                        .arg(quoted(t.name + QStringLiteral("_Order")), quoted(t.name), quoted(t.orderColumn),
                             quoted(t.identityColumn()));
     }
-    out << QStringLiteral("CREATE INDEX acctrans_account ON acctrans (accid, docdate)");
+    // An account's history is read in SQLite's order, nulls first: an index
+    // in that order gives its first screen at once, where one in the
+    // server's own order (nulls last) makes it read and sort every
+    // transaction of the account.
+    out << QStringLiteral("CREATE INDEX acctrans_account ON acctrans (accid, docdate NULLS FIRST)");
     out << QStringLiteral("CREATE INDEX expenses_type ON expenses (exptype, docdate, amount)");
     out << QStringLiteral("CREATE INDEX acctrans_balance ON acctrans (accid, increase, decrease)");
 

@@ -73,6 +73,10 @@ public:
     static void createBooks(const QString &address);
     // The statements that createBooks runs.
     static QStringList createStatements();
+    // The settings every connection runs first (time-outs, date style,
+    // encoding), in one place so that anything measured beside the engine
+    // can work under the same ones.
+    static QStringList sessionSettings();
     // The address as messages show it (no password, no options).
     static QString displayAddress(const QString &address);
 
