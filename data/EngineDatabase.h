@@ -171,6 +171,9 @@ public:
         QList<qint64> tableStamps;  // a server's change stamp per catalog table
     };
     TReadStamp readStamp();
+    // Whether the tables a statement reads are unchanged since the stamp
+    // (the statement must have run once on this database).
+    bool unchangedSince(const QString &sql, const TReadStamp &stamp);
     const QList<TRecordData> *keptResult(const QString &sql, const QVariantList &params);
     void keepResult(const QString &sql, const QVariantList &params, const TReadStamp &stamp,
                     const QList<TRecordData> &rows);
@@ -231,7 +234,6 @@ private:
                                                  bool readOnly);
     void execRaw(const QString &sql);
     qint64 externalVersion();
-    bool unchangedSince(const QString &sql, const TReadStamp &stamp);
     static void rowChanged(void *self, int op, const char *database, const char *table, qint64 rowid);
     static void rolledBack(void *self);
 

@@ -8,6 +8,7 @@
 #include "StoredDate.h"
 
 #include <QDate>
+#include <QTimer>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -28,6 +29,8 @@ namespace {
 constexpr int ConnectTimeoutS = 5;
 constexpr int StatementTimeoutMs = 60000;
 constexpr int LockTimeoutMs = 5000;  // as long as a busy SQLite file is waited for
+// How long change stamps read once serve every check of a step.
+constexpr qint64 StampsLifeMs = 500;
 
 // PostgreSQL's type identities (pg_type.oid) that the books use.
 constexpr Oid Int2Oid = 21, Int4Oid = 23, Int8Oid = 20, Float4Oid = 700, Float8Oid = 701, NumericOid = 1700,
@@ -456,6 +459,8 @@ pg_result *TPgBackend::execute(const QString &sql, const QVariantList &params)
             values.append(texts.constLast().constData());
         }
     }
+    if (!sql.startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive))
+        m_stampsRead.invalidate();
     ++m_roundTrips;
     pg_result *r = PQexecPrepared(m_conn, name->constData(), int(values.size()), values.constData(), nullptr,
                                   nullptr, 0);
@@ -480,6 +485,7 @@ qint64 TPgBackend::command(const QString &sql, const QVariantList &params)
             throw EDatabaseError(messageFor("08006", QStringLiteral("the transaction was not stored")));
         }
         reconnectIfLost();
+        m_stampsRead.invalidate();
         ++m_roundTrips;
         pg_result *r = PQexec(m_conn, sql.toUtf8().constData());
         if (ending)
@@ -528,6 +534,12 @@ QList<QByteArray> TPgBackend::tablesRead(const QString &sql)
 
 QList<qint64> TPgBackend::changeStamps()
 {
+    // Asked for once per step of the user's: the stamps read stay in force
+    // until the program waits for the user again (and never longer than a
+    // moment), or until this desk writes. Another desk's post shows at the
+    // next step, not half way through the painting of this one.
+    if (m_stampsRead.isValid() && m_stampsRead.elapsed() < StampsLifeMs)
+        return m_stamps;
     const QList<TTableDef> &tables = EngineCatalog::tables();
     QList<qint64> stamps(tables.size(), -1);
     // Only a stamp its trigger keeps counts: a table of another program's
@@ -545,6 +557,11 @@ QList<qint64> TPgBackend::changeStamps()
             if (tables.at(i).name.compare(v.value(0).toString(), Qt::CaseInsensitive) == 0)
                 stamps[i] = rows->toInt64(1);
     }
+    m_stamps = stamps;
+    m_stampsRead.start();
+    if (!m_turnEnd)
+        m_turnEnd = std::make_unique<QObject>();
+    QTimer::singleShot(0, m_turnEnd.get(), [this] { m_stampsRead.invalidate(); });
     return stamps;
 }
 

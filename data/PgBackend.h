@@ -4,6 +4,8 @@
 #include "FieldTypes.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
 #include <QHash>
 #include <QList>
 #include <QSqlDatabase>
@@ -136,5 +138,8 @@ private:
     QHash<unsigned int, QString> m_tables;
     QHash<quint64, QString> m_columns;
     int m_writable = -1;
+    QList<qint64> m_stamps;
+    QElapsedTimer m_stampsRead;  // invalid: read them again
+    std::unique_ptr<QObject> m_turnEnd;
     bool m_inTransaction = false;
 };
