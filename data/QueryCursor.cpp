@@ -238,26 +238,9 @@ void TQueryCursor::unfitSum(const QString &engineMessage)
 void TQueryCursor::readUpTo(qint64 upTo)
 {
     while (!m_atEnd && m_rows.size() < upTo) {
-        // The first read takes what a count would read anyway: a short
-        // result (the Summary's one row per account or type) is then read,
-        // counted and kept by one run of its statement, which for a grouped
-        // sum visits every record however few rows are asked for. A reader
-        // that keeps going gets growing batches.
+        // The first read takes just what is asked; a reader that keeps going
+        // gets growing batches.
         const qint64 need = upTo - m_rows.size();
-        if (m_rows.isEmpty() && need < CountProbe) {
-            m_nextBatch = CountProbe;
-            try {
-                readBatch(CountProbe);
-            } catch (const EDatabaseError &) {
-                // A stored value that does not fit, in a row nobody asked
-                // for yet: reported when somebody does, not now.
-                m_rows.clear();
-                m_atEnd = false;
-                m_count = -1;
-                readBatch(int(need));
-            }
-            continue;
-        }
         m_nextBatch = m_rows.isEmpty() ? int(need) : std::min(std::max(m_nextBatch * 2, 64), MaxBatch);
         readBatch(int(std::max<qint64>(m_nextBatch, need)));
     }
