@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EDatabaseError.h"
+#include "EngineKind.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -8,19 +9,28 @@
 #include <QVariantList>
 #include <QtTest>
 
-// A fresh, private alias for one test: a temporary folder with an empty
-// database made by the same code the administration tool uses, and an engine
-// configuration file of its own, so the user's books are never touched.
-// A second connection (fixture()) writes fixtures and reads results straight
-// from SQLite, beside the engine.
+// A fresh, private alias for one test, with an engine configuration file of
+// its own, so the user's books are never touched. Its books are empty books
+// made by the same code the administration tool uses: in a temporary folder
+// (SQLite), or in a database of its own on the test server (PostgreSQL),
+// created here and dropped again at the end. Without a kind, it takes the
+// one of the current engine row (TestEngines.h). A second connection
+// (fixture()) writes fixtures and reads results straight from the database,
+// beside the engine: fixture SQL is to run on both (unquoted names, bound
+// values, dates as ISO text).
 class TestAlias
 {
     Q_DISABLE_COPY(TestAlias)
 
 public:
     explicit TestAlias(const QString &alias = QStringLiteral("ARD"));
+    TestAlias(TEngineKind kind, const QString &alias = QStringLiteral("ARD"));
     ~TestAlias();
 
+    TEngineKind kind() const { return m_kind; }
+    // What the alias points at: the folder, or the server address.
+    QString place() const;
+    // The folder and its database file: SQLite books only.
     QString folder() const;
     QString databaseFile() const;
     QString configFile() const;
@@ -32,9 +42,15 @@ public:
     QSqlDatabase fixture() const;
 
 private:
+    void makeServerDatabase();
+    void dropServerDatabase();
+
+    TEngineKind m_kind;
     QTemporaryDir m_dir;
     QString m_alias;
     QString m_connection;
+    QString m_serverDatabase;
+    QString m_serverPlace;
     QByteArray m_oldConfig;
 };
 

@@ -8,6 +8,7 @@
 #include "TStringField.h"
 #include "TTable.h"
 #include "TestAlias.h"
+#include "TestEngines.h"
 
 #include <QtTest>
 
@@ -72,10 +73,19 @@ class tst_DataSet : public QObject
                           {QDate(2024, 3, 1 + i).toString(Qt::ISODate), i * 10.0, QStringLiteral("e%1").arg(i)});
     }
     QString current() const { return m_expenses->FieldByName(QStringLiteral("Remarks"))->AsString(); }
+    // The SQL for the date that many days after 1 January 2020.
+    QString daysAfter2020(const QString &days) const
+    {
+        if (m_alias->kind() == TEngineKind::PostgreSQL)
+            return QStringLiteral("DATE '2020-01-01' + (%1)").arg(days);
+        return QStringLiteral("date('2020-01-01', '+' || (%1) || ' days')").arg(days);
+    }
 
 private Q_SLOTS:
+    void initTestCase_data() { TestEngines::addRows(); }
     void init()
     {
+        TEST_ENGINE_AVAILABLE();
         FormatSettings() = TFormatSettings();
         FormatSettings().ShortDateFormat = QStringLiteral("dd/mm/yyyy");
         Clock::setTodaySource([] { return QDate(2024, 3, 13); });
@@ -117,7 +127,7 @@ private Q_SLOTS:
         QFETCH(QString, mine);
         QFETCH(QString, message);
         fillTen();
-        EngineConfig::setAlias(QStringLiteral("ARD2"), m_alias->folder());
+        EngineConfig::setAlias(QStringLiteral("ARD2"), m_alias->place());
         TTable *other = journal(m_owner.get(), QStringLiteral("Expenses.db"), QStringLiteral("OtherExpenses"));
         other->setDatabaseName(QStringLiteral("ARD2"));
         QVERIFY_DB(m_expenses->Open());
@@ -139,16 +149,16 @@ private Q_SLOTS:
 
         QCOMPARE(m_expenses->State(), TDataSetState::dsBrowse);
         if (theirs == QLatin1String("change")) {
-            QCOMPARE(m_alias->scalar(QStringLiteral("SELECT Remarks || ' ' || Amount FROM Expenses WHERE Remarks = 'e3'")),
-                     QVariant(QStringLiteral("e3 999.0")));
+            QCOMPARE(m_alias->scalar(QStringLiteral("SELECT Amount FROM Expenses WHERE Remarks = 'e3'")).toDouble(), 999.0);
             QCOMPARE(current(), QStringLiteral("e3"));
             QCOMPARE(m_expenses->FieldByName(QStringLiteral("Amount"))->AsFloat(), 999.0);
         } else {
-            QCOMPARE(m_alias->scalar(QStringLiteral("SELECT count(*) FROM Expenses WHERE Remarks IN ('e3', 'mine')")),
-                     QVariant(0));
+            QCOMPARE(m_alias->scalar(QStringLiteral("SELECT count(*) FROM Expenses WHERE Remarks IN ('e3', 'mine')")).toInt(),
+                     0);
             QCOMPARE(current(), QStringLiteral("e4"));  // the record after the one deleted
         }
-        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT count(*) FROM Expenses")), QVariant(theirs == QLatin1String("change") ? 10 : 9));
+        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT count(*) FROM Expenses")).toInt(),
+                 theirs == QLatin1String("change") ? 10 : 9);
     }
 
     // Posting a change writes only what changed, after checking the rest:
@@ -156,7 +166,7 @@ private Q_SLOTS:
     void changeOfAnotherRecordIsNoConflict()
     {
         fillTen();
-        EngineConfig::setAlias(QStringLiteral("ARD2"), m_alias->folder());
+        EngineConfig::setAlias(QStringLiteral("ARD2"), m_alias->place());
         TTable *other = journal(m_owner.get(), QStringLiteral("Expenses.db"), QStringLiteral("OtherExpenses"));
         other->setDatabaseName(QStringLiteral("ARD2"));
         QVERIFY_DB(m_expenses->Open());
@@ -169,9 +179,8 @@ private Q_SLOTS:
         QVERIFY_DB(other->FieldByName(QStringLiteral("Remarks"))->setAsString(QStringLiteral("theirs")));
         QVERIFY_DB(other->Post());
         QVERIFY_DB(m_expenses->Post());
-        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT group_concat(Remarks) FROM (SELECT Remarks FROM Expenses "
-                                                "WHERE Remarks IN ('mine', 'theirs') ORDER BY Remarks)")),
-                 QVariant(QStringLiteral("mine,theirs")));
+        QCOMPARE(m_alias->scalar(QStringLiteral("SELECT count(*) FROM Expenses WHERE Remarks IN ('mine', 'theirs')")).toInt(),
+                 2);
     }
 
     // Dates other programs wrote in other forms take their day's place in
@@ -179,6 +188,7 @@ private Q_SLOTS:
     // as in a query; a value that names no day reads as an empty date.
     void datesInOtherFormsTakeTheirDaysPlace()
     {
+        QSKIP_ON_SERVER("a server's DATE column holds no other forms");
         m_alias->exec(QStringLiteral("INSERT INTO Expenses (Id, DocDate, Remarks) VALUES "
                                      "(1, '2024-03-02', 'c'), (2, '2024-3-1', 'b1'), (3, '2024-03-01 12:00', 'b2'), "
                                      "(4, NULL, 'n1'), (5, 'junk', 'n2'), (6, '2024-02-28T23:00', 'a'), "
@@ -737,8 +747,8 @@ private Q_SLOTS:
     void readsOnlyWhatIsAskedFor()
     {
         m_alias->exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
-                                     "INSERT INTO Expenses (DocDate, Amount) SELECT date('2020-01-01', '+' || (i % 2000) || "
-                                     "' days'), i FROM n"));
+                                     "INSERT INTO Expenses (DocDate, Amount) SELECT %1, i FROM n")
+                          .arg(daysAfter2020(QStringLiteral("i % 2000"))));
         TDataSource ds(nullptr, m_expenses);
         RecordingLink link;
         link.setDataSource(&ds);
@@ -777,7 +787,8 @@ private Q_SLOTS:
     {
         m_alias->exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
                                      "INSERT INTO Expenses (DocDate, Amount, Remarks, ExpType) SELECT "
-                                     "date('2020-01-01', '+' || (i / 3) || ' days'), i, 'r' || i, i % 7 FROM n"));
+                                     "%1, i, 'r' || i, i % 7 FROM n")
+                          .arg(daysAfter2020(QStringLiteral("i / 3"))));
         QVERIFY_DB(m_expenses->Open());
         TField *amount = m_expenses->FieldByName(QStringLiteral("Amount"));
         TField *remark = m_expenses->FieldByName(QStringLiteral("Remarks"));

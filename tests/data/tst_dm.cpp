@@ -11,6 +11,7 @@
 #include "TStringField.h"
 #include "TTable.h"
 #include "TestAlias.h"
+#include "TestEngines.h"
 
 #include <QtTest>
 
@@ -32,8 +33,10 @@ class tst_DM : public QObject
     }
 
 private Q_SLOTS:
+    void initTestCase_data() { TestEngines::addRows(); }
     void init()
     {
+        TEST_ENGINE_AVAILABLE();
         FormatSettings() = TFormatSettings();
         Clock::setTodaySource([] { return QDate(2024, 3, 13); });
         m_alias = std::make_unique<TestAlias>();

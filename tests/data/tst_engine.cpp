@@ -4,6 +4,7 @@
 #include "TQuery.h"
 #include "TTable.h"
 #include "TestAlias.h"
+#include "TestEngines.h"
 #include "TField.h"
 
 #include <QElapsedTimer>
@@ -28,7 +29,12 @@ private:
     }
 
 private Q_SLOTS:
-    void init() { FormatSettings() = TFormatSettings(); }
+    void initTestCase_data() { TestEngines::addRows(); }
+    void init()
+    {
+        TEST_ENGINE_AVAILABLE();
+        FormatSettings() = TFormatSettings();
+    }
 
     void missingThingsAreNamed_data()
     {
@@ -44,6 +50,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, damage);
         QFETCH(QString, expected);
+        if (damage == QLatin1String("folder") || damage == QLatin1String("file") || damage == QLatin1String("garbage"))
+            QSKIP_ON_SERVER("a folder and a database file");
         TestAlias alias;
         if (damage == QLatin1String("alias")) {
             QFile::remove(alias.configFile());
@@ -197,9 +205,17 @@ private Q_SLOTS:
         alias.exec(QStringLiteral("INSERT INTO AccTrans (DocDate, AccID, Increase, Decrease) VALUES "
                                   "('2024-03-01', 1, 100, 0), ('2024-03-02', 2, 5, 0)"));
         // A sale that also books its money, as another program's trigger might.
-        alias.exec(QStringLiteral("CREATE TRIGGER SaleBooks AFTER INSERT ON Sales BEGIN "
-                                  "INSERT INTO AccTrans (DocDate, AccID, Increase, Decrease) "
-                                  "VALUES (NEW.DocDate, 1, NEW.Total, 0); END"));
+        if (alias.kind() == TEngineKind::PostgreSQL) {
+            alias.exec(QStringLiteral("CREATE FUNCTION SaleBooks() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                                      "INSERT INTO AccTrans (DocDate, AccID, Increase, Decrease) "
+                                      "VALUES (NEW.DocDate, 1, NEW.Total, 0); RETURN NULL; END $$"));
+            alias.exec(QStringLiteral("CREATE TRIGGER SaleBooks AFTER INSERT ON Sales FOR EACH ROW "
+                                      "EXECUTE FUNCTION SaleBooks()"));
+        } else {
+            alias.exec(QStringLiteral("CREATE TRIGGER SaleBooks AFTER INSERT ON Sales BEGIN "
+                                      "INSERT INTO AccTrans (DocDate, AccID, Increase, Decrease) "
+                                      "VALUES (NEW.DocDate, 1, NEW.Total, 0); END"));
+        }
         QObject owner;
         auto *balances = new TQuery(&owner);
         balances->setDatabaseName(QStringLiteral("ARD"));
@@ -329,7 +345,7 @@ private Q_SLOTS:
     void statementQueriesReadEveryStoredFieldByDate()
     {
         TestAlias alias;
-        alias.exec(QStringLiteral("INSERT INTO AccTrans (DocDate, AccID, \"Transaction\", Increase, Decrease, Remarks) "
+        alias.exec(QStringLiteral("INSERT INTO AccTrans (DocDate, AccID, \"transaction\", Increase, Decrease, Remarks) "
                                   "VALUES ('2024-03-02', 3, 'b', 1, 0, 'r2'), ('2023-12-31', 3, 'a', 2, 0, 'r1'), "
                                   "('2024-01-01', 4, 'other', 9, 0, '')"));
         QObject owner;
@@ -363,7 +379,8 @@ private Q_SLOTS:
         QCOMPARE(q->FieldByName(QStringLiteral("MaxID"))->AsInteger(), 0);
     }
 
-    // Every post is its own transaction, on a journal synced to disk.
+    // Every post is its own transaction, on a journal synced to disk (a
+    // server keeps its own).
     void postsAreDurableTransactions()
     {
         TestAlias alias;
@@ -377,6 +394,8 @@ private Q_SLOTS:
         });
         // Another connection sees it at once: nothing is left uncommitted.
         QCOMPARE(alias.scalar(QStringLiteral("SELECT Amount FROM Expenses")).toDouble(), 1.25);
+        if (alias.kind() != TEngineKind::SQLite)
+            return;
         TEngineDatabase &db = TEngineDatabase::forAlias(QStringLiteral("ARD"));
         QSqlQuery q = db.run(QStringLiteral("PRAGMA synchronous"));
         QVERIFY(q.next());
@@ -395,7 +414,12 @@ private Q_SLOTS:
             t->Append();
             t->FieldByName(QStringLiteral("Amount"))->setAsFloat(9);
         });
-        alias.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        if (alias.kind() == TEngineKind::PostgreSQL) {
+            alias.exec(QStringLiteral("BEGIN"));
+            alias.exec(QStringLiteral("LOCK TABLE Expenses IN EXCLUSIVE MODE"));
+        } else {
+            alias.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        }
         QVERIFY_DB_ERROR(t->Post(), QStringLiteral("The database is locked by another program; try again later"));
         QCOMPARE(t->State(), TDataSetState::dsInsert);
         alias.exec(QStringLiteral("ROLLBACK"));

@@ -2,6 +2,8 @@
 #include "EngineCatalog.h"
 #include "LocalSql.h"
 #include "SqlFunctions.h"
+#include "TestAlias.h"
+#include "TestEngines.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -21,6 +23,40 @@ const QString kConnection = QStringLiteral("tst_localsql");
 TLocalSql prepared(const QString &statement)
 {
     return TLocalSql::prepare(statement, &EngineCatalog::isDateColumn);
+}
+
+// A few expenses around the week of Saturday 9 to Friday 15 March 2024.
+bool insertExpenses(QSqlQuery &q)
+{
+    struct Expense
+    {
+        const char *date;  // ISO, as the engine stores it; null for no date
+        double amount;
+        int expType;
+        const char *remarks;
+    };
+    const Expense rows[] = {
+        {"2024-03-08", 1, 1, "day before"},
+        {"2024-03-09", 10, 1, "first day"},
+        {"2024-03-12", 100, 2, "O'Brien"},
+        {"2024-03-15", 1000, 1, "last day"},
+        {"2024-03-16", 10000, 2, "day after"},
+        {"2023-03-12", 7, 2, "a year earlier"},
+        {"2024-09-03", 20, 1, "day and month swapped"},
+        {nullptr, 100000, 2, "'); DROP TABLE Sales; --"},
+    };
+    if (!q.prepare(
+            QStringLiteral("INSERT INTO Expenses (DocDate, Amount, ExpType, Remarks, AccID) VALUES (?, ?, ?, ?, 1)")))
+        return false;
+    for (const Expense &e : rows) {
+        q.addBindValue(e.date ? QVariant(QString::fromLatin1(e.date)) : QVariant(QMetaType(QMetaType::QString)));
+        q.addBindValue(e.amount);
+        q.addBindValue(e.expType);
+        q.addBindValue(QString::fromLatin1(e.remarks));
+        if (!q.exec())
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -51,8 +87,7 @@ private:
     QSqlDatabase db() const { return QSqlDatabase::database(kConnection); }
 };
 
-// A fresh in-memory database with the engine's schema and a few expenses
-// around the week of Saturday 9 to Friday 15 March 2024.
+// A fresh in-memory database with the engine's schema and the expenses.
 void tst_LocalSql::init()
 {
     QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
@@ -63,32 +98,7 @@ void tst_LocalSql::init()
     for (const QString &s : EngineCatalog::createStatements())
         QVERIFY_SQL(q, exec(s));
 
-    struct Expense
-    {
-        const char *date;  // ISO, as the engine stores it; null for no date
-        double amount;
-        int expType;
-        const char *remarks;
-    };
-    const Expense rows[] = {
-        {"2024-03-08", 1, 1, "day before"},
-        {"2024-03-09", 10, 1, "first day"},
-        {"2024-03-12", 100, 2, "O'Brien"},
-        {"2024-03-15", 1000, 1, "last day"},
-        {"2024-03-16", 10000, 2, "day after"},
-        {"2023-03-12", 7, 2, "a year earlier"},
-        {"2024-09-03", 20, 1, "day and month swapped"},
-        {nullptr, 100000, 2, "'); DROP TABLE Sales; --"},
-    };
-    QVERIFY_SQL(q, prepare(QStringLiteral(
-                    "INSERT INTO Expenses (DocDate, Amount, ExpType, Remarks, AccID) VALUES (?, ?, ?, ?, 1)")));
-    for (const Expense &e : rows) {
-        q.addBindValue(e.date ? QVariant(QString::fromLatin1(e.date)) : QVariant(QMetaType(QMetaType::QString)));
-        q.addBindValue(e.amount);
-        q.addBindValue(e.expType);
-        q.addBindValue(QString::fromLatin1(e.remarks));
-        QVERIFY_SQL(q, exec());
-    }
+    QVERIFY2(insertExpenses(q), qPrintable(q.lastError().text()));
 }
 
 void tst_LocalSql::cleanup()
@@ -231,42 +241,60 @@ void tst_LocalSql::unterminatedQuote()
 
 void tst_LocalSql::selectsRows_data()
 {
+    QTest::addColumn<int>("engine");
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QStringList>("rows");  // columns joined by ",", rows in any order
 
     const QString head = QStringLiteral("select ExpType,Sum(Amount) as Amount From Expenses Where ");
     const QString tail = QStringLiteral(" Group By ExpType");
+    // Each case on SQLite and on the test server.
+    const auto newRow = [](const char *name, const QString &statement, const QStringList &rows) {
+        for (TEngineKind engine : {TEngineKind::SQLite, TEngineKind::PostgreSQL})
+            QTest::addRow("%s: %s", engine == TEngineKind::SQLite ? "sqlite" : "postgresql", name)
+                << int(engine) << statement << rows;
+    };
 
-    QTest::newRow("week, both ends included")
-        << head + QStringLiteral("DocDate >= '03/09/2024' AND DocDate <= '03/15/2024'") + tail
-        << QStringList{QStringLiteral("1,1010"), QStringLiteral("2,100")};
-    QTest::newRow("week, dot separator")
-        << head + QStringLiteral("DocDate >= '03.09.2024' AND DocDate <= '03.15.2024'") + tail
-        << QStringList{QStringLiteral("1,1010"), QStringLiteral("2,100")};
-    QTest::newRow("single day, dash separator")
-        << head + QStringLiteral("DocDate = '03-12-2024'") + tail << QStringList{QStringLiteral("2,100")};
-    QTest::newRow("year with a two-digit year")
-        << head + QStringLiteral("DocDate >= '1/1/23' AND DocDate <= '12/31/23'") + tail
-        << QStringList{QStringLiteral("2,7")};
-    QTest::newRow("first day after the last: nothing")
-        << head + QStringLiteral("DocDate >= '03/15/2024' AND DocDate <= '03/09/2024'") + tail << QStringList{};
-    QTest::newRow("all dates, undated included")
-        << head + QStringLiteral("1 <> 2") + tail << QStringList{QStringLiteral("1,1031"), QStringLiteral("2,110107")};
-    QTest::newRow("doubled quote matches the stored quote")
-        << QStringLiteral("select ExpType, Remarks From Expenses Where Remarks = 'O''Brien'")
-        << QStringList{QStringLiteral("2,O'Brien")};
-    QTest::newRow("hostile literal is only compared")
-        << QStringLiteral("select ExpType, Remarks From Expenses Where Remarks = '''); DROP TABLE Sales; --'")
-        << QStringList{QStringLiteral("2,'); DROP TABLE Sales; --")};
+    newRow("week, both ends included",
+           head + QStringLiteral("DocDate >= '03/09/2024' AND DocDate <= '03/15/2024'") + tail,
+           {QStringLiteral("1,1010"), QStringLiteral("2,100")});
+    newRow("week, dot separator", head + QStringLiteral("DocDate >= '03.09.2024' AND DocDate <= '03.15.2024'") + tail,
+           {QStringLiteral("1,1010"), QStringLiteral("2,100")});
+    newRow("single day, dash separator", head + QStringLiteral("DocDate = '03-12-2024'") + tail,
+           {QStringLiteral("2,100")});
+    newRow("year with a two-digit year", head + QStringLiteral("DocDate >= '1/1/23' AND DocDate <= '12/31/23'") + tail,
+           {QStringLiteral("2,7")});
+    newRow("first day after the last: nothing",
+           head + QStringLiteral("DocDate >= '03/15/2024' AND DocDate <= '03/09/2024'") + tail, {});
+    newRow("all dates, undated included", head + QStringLiteral("1 <> 2") + tail,
+           {QStringLiteral("1,1031"), QStringLiteral("2,110107")});
+    newRow("doubled quote matches the stored quote",
+           QStringLiteral("select ExpType, Remarks From Expenses Where Remarks = 'O''Brien'"),
+           {QStringLiteral("2,O'Brien")});
+    newRow("hostile literal is only compared",
+           QStringLiteral("select ExpType, Remarks From Expenses Where Remarks = '''); DROP TABLE Sales; --'"),
+           {QStringLiteral("2,'); DROP TABLE Sales; --")});
 }
 
 void tst_LocalSql::selectsRows()
 {
+    QFETCH(int, engine);
     QFETCH(QString, statement);
     QFETCH(QStringList, rows);
 
-    const TLocalSql prep = prepared(statement);
-    QSqlQuery q(db());
+    // On the server: the same expenses in books of its own, and the
+    // statement as the engine sends it there.
+    std::unique_ptr<TestAlias> server;
+    QSqlDatabase books = db();
+    if (TEngineKind(engine) == TEngineKind::PostgreSQL) {
+        if (TestEngines::serverAddress().isEmpty())
+            QSKIP("no PostgreSQL test server: ARDENTRY_TEST_PG is not set (scripts/test starts one)");
+        server = std::make_unique<TestAlias>(TEngineKind::PostgreSQL);
+        books = server->fixture();
+        QSqlQuery insert(books);
+        QVERIFY2(insertExpenses(insert), qPrintable(insert.lastError().text()));
+    }
+    const TLocalSql prep = TLocalSql::prepare(statement, &EngineCatalog::isDateColumn, TEngineKind(engine));
+    QSqlQuery q(books);
     QVERIFY_SQL(q, prepare(prep.sql));
     for (const QVariant &p : prep.params)
         q.addBindValue(p);
@@ -281,7 +309,7 @@ void tst_LocalSql::selectsRows()
     got.sort();
     rows.sort();
     QCOMPARE(got, rows);
-    QVERIFY2(db().tables().contains(QStringLiteral("Sales")), "a literal reached the statement");
+    QVERIFY2(books.tables().contains(QStringLiteral("Sales"), Qt::CaseInsensitive), "a literal reached the statement");
 }
 
 void tst_LocalSql::dialect_data()
