@@ -5,6 +5,7 @@
 #include "FormatSettings.h"
 #include "ModalAnswer.h"
 #include "Startup.h"
+#include "TField.h"
 #include "TTable.h"
 #include "TestAlias.h"
 #include "TestEngines.h"
@@ -13,9 +14,12 @@
 
 #include <QElapsedTimer>
 #include <QSettings>
-#include <QTcpServer>
 #include <QUrl>
 #include <QtTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,11 +28,15 @@ const QDate Today(2026, 12, 10);
 // A loopback port nothing listens on.
 int closedPort()
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    const int port = probe.serverPort();
-    probe.close();
-    return port;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    bind(fd, reinterpret_cast<sockaddr *>(&a), size);
+    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &size);
+    close(fd);
+    return ntohs(a.sin_port);
 }
 
 // The test server's address with another database, user or port.
