@@ -104,6 +104,24 @@ QString TBackupCommands::booksFile() const
     return TEngineDatabase::forAlias(QString::fromLatin1(TDM::DatabaseAlias)).file();
 }
 
+bool TBackupCommands::onServer() const
+{
+    return TEngineDatabase::forAlias(QString::fromLatin1(TDM::DatabaseAlias)).kind() == TEngineKind::PostgreSQL;
+}
+
+// Books on a database server are the server's to back up: its
+// administrator's tools copy them whole while every desk goes on working.
+bool TBackupCommands::saidBackupsAreTheServers()
+{
+    if (!onServer())
+        return false;
+    MessageDlg::MessageDlg(QStringLiteral("The books are on the database server %1: they are backed up and restored "
+                                          "there (for example with pg_dump), not by Ardentry.")
+                               .arg(booksFile()),
+                           MessageDlg::TMsgDlgType::mtInformation, MessageDlg::mbOK, m_main);
+    return true;
+}
+
 quint64 TBackupCommands::generation() const
 {
     return TEngineDatabase::forAlias(QString::fromLatin1(TDM::DatabaseAlias)).generation();
@@ -127,7 +145,7 @@ BooksBackup::TBackupInfo TBackupCommands::backUp(const QString &title, QWidget *
 
 void TBackupCommands::BackUpNow1Click(QObject *)
 {
-    if (m_busy)
+    if (m_busy || saidBackupsAreTheServers())
         return;
     const BooksBackup::TBackupInfo made = backUp(QStringLiteral("Back Up Now"), m_main);
     MessageDlg::MessageDlg(QStringLiteral("The books are backed up in %1 (%2).")
@@ -137,14 +155,14 @@ void TBackupCommands::BackUpNow1Click(QObject *)
 
 void TBackupCommands::backUpAtExit()
 {
-    if (m_busy || generation() == m_backedUpGeneration)
+    if (m_busy || generation() == m_backedUpGeneration || onServer())
         return;
     MessageDlg::Guard(nullptr, [this] { backUp(QStringLiteral("Backing up the books"), nullptr); });
 }
 
 void TBackupCommands::backUpIfDue()
 {
-    if (m_busy || generation() == m_backedUpGeneration)
+    if (m_busy || generation() == m_backedUpGeneration || onServer())
         return;
     const QDateTime now = Clock::now();
     if (m_lastAutomaticTry.isValid() && m_lastAutomaticTry.secsTo(now) < SecondsPerDay)
@@ -187,7 +205,7 @@ void TBackupCommands::openBooks()
 
 void TBackupCommands::Restore1Click(QObject *)
 {
-    if (m_busy)
+    if (m_busy || saidBackupsAreTheServers())
         return;
     const QString books = booksFile();
     const QList<BooksBackup::TBackupInfo> backups = BooksBackup::list(books);

@@ -49,6 +49,8 @@ private:
     BooksBackup::TBackupInfo backUp(const QString &title, QWidget *parent);
     quint64 generation() const;
     QString booksFile() const;
+    bool onServer() const;
+    bool saidBackupsAreTheServers();
     void closeBooks();
     void openBooks();
 

@@ -1,5 +1,7 @@
 #include "BenchBooks.h"
 
+#include "BenchServer.h"
+
 #include "AdminTool.h"
 #include "Clock.h"
 #include "DMUnit.h"
@@ -51,6 +53,13 @@ QString BenchBooks::prepare(const QString &root, qint64 rows)
         }
     }
     return file;
+}
+
+QString BenchBooks::prepare(const Options &options, qint64 rows)
+{
+    if (options.server.isEmpty())
+        return prepare(options.books, rows);
+    return BenchServer::prepare(options.books, options.server, rows);
 }
 
 sqlite3 *BenchBooks::openDirect(const QString &file, bool writable)
@@ -194,6 +203,11 @@ double BenchBooks::balanceQueryDirect(const QString &file)
     return sum;
 }
 
+void BenchBooks::countRoundTrips(benchmark::State &state, quint64 total)
+{
+    state.counters[RoundTrips] = benchmark::Counter(double(total), benchmark::Counter::kAvgIterations);
+}
+
 double BenchBooks::peakMemoryMb()
 {
     rusage u{};
@@ -211,47 +225,66 @@ void BenchBooks::RatioReporter::ReportRuns(const std::vector<Run> &runs)
 {
     ConsoleReporter::ReportRuns(runs);
     for (const Run &r : runs)
-        if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-            m_ms[r.benchmark_name().substr(0, r.benchmark_name().find("/iterations:"))] = r.GetAdjustedRealTime() *
-                                       (r.time_unit == benchmark::kMillisecond   ? 1.0
-                                        : r.time_unit == benchmark::kMicrosecond ? 1e-3
-                                        : r.time_unit == benchmark::kNanosecond  ? 1e-6
-                                                                                  : 1e3);
+        if (r.run_type == Run::RT_Iteration && !r.error_occurred) {
+            const std::string name = r.benchmark_name().substr(0, r.benchmark_name().find("/iterations:"));
+            m_ms[name] = r.GetAdjustedRealTime() * (r.time_unit == benchmark::kMillisecond   ? 1.0
+                                                    : r.time_unit == benchmark::kMicrosecond ? 1e-3
+                                                    : r.time_unit == benchmark::kNanosecond  ? 1e-6
+                                                                                              : 1e3);
+            if (auto c = r.counters.find(RoundTrips); c != r.counters.end())
+                m_roundTrips[name] = c->second.value;
+        }
 }
 
 void BenchBooks::RatioReporter::Finalize()
 {
     ConsoleReporter::Finalize();
-    std::printf("\n%-40s %-50s %10s %12s %7s\n", "measured", "against", "ms", "baseline ms", "ratio");
+    // Round trips only where a server was measured: the SQLite table keeps
+    // its columns.
+    const bool trips = !m_roundTrips.empty();
+    std::printf("\n%-40s %-50s %10s %12s %7s%s\n", "measured", "against", "ms", "baseline ms", "ratio",
+                trips ? "   round trips (baseline)" : "");
     // The same lines for scripts (bench/curve), tab-separated.
     FILE *ratios = ratiosFile().empty() ? nullptr : std::fopen(ratiosFile().c_str(), "w");
-    for (const auto &[name, baseline] : m_pairs) {
-        auto it = m_ms.find(name);
-        if (it == m_ms.end())
-            continue;
-        double base = 0;
-        bool ok = true;
+    // A figure of a baseline written "a + b" is the sum of its parts'.
+    auto sum = [](const std::map<std::string, double> &figures, const std::string &baseline, double &total) {
+        total = 0;
         size_t start = 0;
         while (start <= baseline.size()) {
             size_t plus = baseline.find(" + ", start);
             const std::string part = baseline.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
-            auto b = m_ms.find(part);
-            if (b == m_ms.end()) {
-                ok = false;
-                break;
-            }
-            base += b->second;
+            auto b = figures.find(part);
+            if (b == figures.end())
+                return false;
+            total += b->second;
             if (plus == std::string::npos)
                 break;
             start = plus + 3;
         }
-        if (!ok || base <= 0)
+        return true;
+    };
+    for (const auto &[name, baseline] : m_pairs) {
+        auto it = m_ms.find(name);
+        double base = 0;
+        if (it == m_ms.end() || !sum(m_ms, baseline, base) || base <= 0)
             continue;
-        std::printf("%-40s %-50s %10.3f %12.3f %7.2f\n", name.c_str(), baseline.c_str(), it->second, base,
-                    it->second / base);
+        char tripsText[64] = "";
+        if (trips) {
+            double ours = -1, theirs = -1;
+            if (auto t = m_roundTrips.find(name); t != m_roundTrips.end())
+                ours = t->second;
+            if (!sum(m_roundTrips, baseline, theirs))
+                theirs = -1;
+            std::snprintf(tripsText, sizeof tripsText, "\t%.1f\t%.1f", ours, theirs);
+            std::printf("%-40s %-50s %10.3f %12.3f %7.2f %12.1f (%.1f)\n", name.c_str(), baseline.c_str(), it->second,
+                        base, it->second / base, ours, theirs);
+        } else {
+            std::printf("%-40s %-50s %10.3f %12.3f %7.2f\n", name.c_str(), baseline.c_str(), it->second, base,
+                        it->second / base);
+        }
         if (ratios)
-            std::fprintf(ratios, "%s\t%s\t%.4f\t%.4f\t%.4f\n", name.c_str(), baseline.c_str(), it->second, base,
-                         it->second / base);
+            std::fprintf(ratios, "%s\t%s\t%.4f\t%.4f\t%.4f%s\n", name.c_str(), baseline.c_str(), it->second, base,
+                         it->second / base, tripsText);
     }
     std::printf("\npeak memory: %.1f MB\n", peakMemoryMb());
     if (ratios) {
@@ -269,6 +302,8 @@ BenchBooks::Options BenchBooks::parseOptions(int &argc, char **argv)
             o.rows = std::atoll(argv[i] + 7);
         else if (std::strncmp(argv[i], "--books=", 8) == 0)
             o.books = QString::fromLocal8Bit(argv[i] + 8);
+        else if (std::strncmp(argv[i], "--server=", 9) == 0)
+            o.server = QString::fromLocal8Bit(argv[i] + 9);
         else if (std::strncmp(argv[i], "--ratios=", 9) == 0)
             ratiosFile() = argv[i] + 9;
         else

@@ -61,6 +61,12 @@ double balanceQueryDirect(const QString &file);
 void keysetStepsDirect(benchmark::State &state, const QString &file, int n, const QByteArray &from = {},
                        const QByteArray &to = {});
 
+// What each benchmark sent the database server per iteration, reported as
+// the counter of this name (also beside the ratios).
+inline constexpr const char *RoundTrips = "round trips";
+// Reports `total` statements sent over the run as that counter.
+void countRoundTrips(benchmark::State &state, quint64 total);
+
 // Peak resident memory of this process, in megabytes.
 double peakMemoryMb();
 
@@ -77,15 +83,23 @@ public:
 private:
     std::vector<std::pair<std::string, std::string>> m_pairs;
     std::map<std::string, double> m_ms;
+    std::map<std::string, double> m_roundTrips;
 };
 
-// Common options: --rows=N (default 1000000) and --books=DIR, removed from
-// argv before Google Benchmark reads the rest.
+// Common options: --rows=N (default 1000000), --books=DIR and
+// --server=ADDRESS (a PostgreSQL server: the books are a database on it, see
+// BenchServer.h), removed from argv before Google Benchmark reads the rest.
 struct Options
 {
     qint64 rows = 1000000;
     QString books = QStringLiteral("bench-books");
+    QString server;
 };
+// Points the engine at the books with `rows` records per journal, in a
+// folder under options.books or on options.server, and fixes today's date at
+// endDate(). Returns where they are: the database file, or the server
+// address of their database.
+QString prepare(const Options &options, qint64 rows);
 // Also takes --ratios=FILE: the ratio table written there as well,
 // tab-separated, for scripts.
 Options parseOptions(int &argc, char **argv);

@@ -6,10 +6,13 @@
 //
 //   bench_datamodule [--rows=1000000] [--books=DIR] [Google Benchmark options]
 
+#include "AdminTool.h"
 #include "BenchBooks.h"
+#include "BenchServer.h"
 #include "DMUnit.h"
 #include "EngineDatabase.h"
 #include "FieldText.h"
+#include "PgBackend.h"
 #include "TFloatField.h"
 #include "TTable.h"
 
@@ -18,7 +21,8 @@
 
 namespace {
 
-QString g_file;
+BenchBooks::Options g_options;
+QString g_file;  // the database file, or the books' address on a server
 TDM *g_dm = nullptr;
 
 // How many different months and years a first-visit run goes through: each
@@ -84,31 +88,48 @@ void programWalks(benchmark::State &state, PeriodOf period, bool firstVisits)
     g_dm = nullptr;
     TEngineDatabase::closeAll();
     periodWalk(period(firstVisits ? 1000 : 0));  // opening, on a period that holds nothing
+    const bool server = !g_options.server.isEmpty();
+    auto roundTrips = [server] {
+        return server ? TEngineDatabase::forAlias(AdminTool::DefaultAlias).roundTrips() : 0;
+    };
+    const quint64 before = roundTrips();
     double total = 0;
     int i = 0;
     for (auto _ : state)
         benchmark::DoNotOptimize(total = periodWalk(period(firstVisits ? i++ : 0)));
     state.counters["profit"] = total;
+    if (server)
+        BenchBooks::countRoundTrips(state, roundTrips() - before);
 }
 
-// The same counts and sums straight from SQLite (no expense totals: the walk
-// does not run them).
+// The same counts and sums straight from SQLite, or from the server (no
+// expense totals: the walk does not run them).
 void directWalks(benchmark::State &state, PeriodOf period, bool firstVisits)
 {
-    sqlite3 *db = BenchBooks::openDirect(g_file);
-    BenchBooks::periodFiguresDirect(db, period(1000), false);
+    pg_conn *conn = g_options.server.isEmpty() ? nullptr : BenchServer::connect(g_file);
+    sqlite3 *db = conn ? nullptr : BenchBooks::openDirect(g_file);
+    auto figures = [&](const BenchBooks::Period &p) {
+        return conn ? BenchServer::periodFigures(conn, p, false) : BenchBooks::periodFiguresDirect(db, p, false);
+    };
+    figures(period(1000));
+    const quint64 before = conn ? BenchServer::roundTrips(conn) : 0;
     double total = 0;
     int i = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(total = BenchBooks::periodFiguresDirect(db, period(firstVisits ? i++ : 0), false));
+        benchmark::DoNotOptimize(total = figures(period(firstVisits ? i++ : 0)));
     state.counters["profit"] = total;
-    BenchBooks::closeDirect(db);
+    if (conn) {
+        BenchBooks::countRoundTrips(state, BenchServer::roundTrips(conn) - before);
+        BenchServer::close(conn);
+    } else {
+        BenchBooks::closeDirect(db);
+    }
 }
 
-void add(const char *name, void (*run)(benchmark::State &, PeriodOf, bool), PeriodOf period, bool firstVisits,
+void add(const std::string &name, void (*run)(benchmark::State &, PeriodOf, bool), PeriodOf period, bool firstVisits,
          int iterations)
 {
-    auto *b = benchmark::RegisterBenchmark(name, [=](benchmark::State &s) { run(s, period, firstVisits); })
+    auto *b = benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State &s) { run(s, period, firstVisits); })
                   ->Unit(benchmark::kMillisecond);
     if (firstVisits)
         b->Iterations(iterations);
@@ -119,28 +140,29 @@ void add(const char *name, void (*run)(benchmark::State &, PeriodOf, bool), Peri
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const BenchBooks::Options options = BenchBooks::parseOptions(argc, argv);
-    g_file = BenchBooks::prepare(options.books, options.rows);
-    std::printf("books: %lld rows per journal, ending %s\n", static_cast<long long>(options.rows),
-                qPrintable(BenchBooks::endDate().toString(Qt::ISODate)));
+    g_options = BenchBooks::parseOptions(argc, argv);
+    const BenchBooks::Options &options = g_options;
+    g_file = BenchBooks::prepare(options, options.rows);
+    std::printf("books: %lld rows per journal, ending %s%s\n", static_cast<long long>(options.rows),
+                qPrintable(BenchBooks::endDate().toString(Qt::ISODate)),
+                options.server.isEmpty() ? "" : qPrintable(QStringLiteral(", on ") + TPgBackend::displayAddress(g_file)));
 
     // First visits: each iteration a month (or year) not asked for before.
     // Returns: the same period again, where the engine finds its counts kept.
-    add("month, first visit: filter and walk", programWalks, BenchBooks::month, true, FirstVisitMonths);
-    add("month, first visit: counts and sums from SQLite", directWalks, BenchBooks::month, true, FirstVisitMonths);
-    add("month, return: filter and walk", programWalks, BenchBooks::month, false, 0);
-    add("month, return: counts and sums from SQLite", directWalks, BenchBooks::month, false, 0);
-    add("year, first visit: filter and walk", programWalks, BenchBooks::year, true, FirstVisitYears);
-    add("year, first visit: counts and sums from SQLite", directWalks, BenchBooks::year, true, FirstVisitYears);
-    add("year, return: filter and walk", programWalks, BenchBooks::year, false, 0);
-    add("year, return: counts and sums from SQLite", directWalks, BenchBooks::year, false, 0);
+    const std::string from = options.server.isEmpty() ? "from SQLite" : "from the server";
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (const bool wholeYear : {false, true})
+        for (const bool firstVisits : {true, false}) {
+            const std::string visit = std::string(wholeYear ? "year" : "month") + (firstVisits ? ", first visit: " : ", return: ");
+            const PeriodOf period = wholeYear ? BenchBooks::year : BenchBooks::month;
+            const int iterations = wholeYear ? FirstVisitYears : FirstVisitMonths;
+            pairs.emplace_back(visit + "filter and walk", visit + "counts and sums " + from);
+            add(pairs.back().first, programWalks, period, firstVisits, iterations);
+            add(pairs.back().second, directWalks, period, firstVisits, iterations);
+        }
 
     benchmark::Initialize(&argc, argv);
-    BenchBooks::RatioReporter reporter(
-        {{"month, first visit: filter and walk", "month, first visit: counts and sums from SQLite"},
-         {"month, return: filter and walk", "month, return: counts and sums from SQLite"},
-         {"year, first visit: filter and walk", "year, first visit: counts and sums from SQLite"},
-         {"year, return: filter and walk", "year, return: counts and sums from SQLite"}});
+    BenchBooks::RatioReporter reporter(pairs);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     delete g_dm;

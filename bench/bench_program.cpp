@@ -11,11 +11,14 @@
 // closes it after, so that the SQLite baselines (which write, for the new
 // sale) run with no other connection on the file.
 
+#include "AdminTool.h"
 #include "BenchBooks.h"
+#include "BenchServer.h"
 #include "Clock.h"
 #include "DMUnit.h"
 #include "EngineDatabase.h"
 #include "FormatSettings.h"
+#include "PgBackend.h"
 #include "Startup.h"
 #include "TQuery.h"
 #include "TTable.h"
@@ -48,7 +51,25 @@ const char *const BenchCustomer = "Benchmark sale";
 // Points the engine at the books with `rows` records per journal.
 void useBooks(qint64 rows)
 {
-    BenchBooks::prepare(g_options.books, rows);
+    BenchBooks::prepare(g_options, rows);
+}
+
+bool onServer()
+{
+    return !g_options.server.isEmpty();
+}
+
+// Statements the program has sent the server so far on its open books.
+quint64 roundTrips()
+{
+    return onServer() ? TEngineDatabase::forAlias(AdminTool::DefaultAlias).roundTrips() : 0;
+}
+
+// Reports `trips` statements sent over the run as a count per iteration.
+void countTrips(benchmark::State &state, quint64 trips)
+{
+    if (onServer())
+        BenchBooks::countRoundTrips(state, trips);
 }
 
 // Resident memory now, in megabytes.
@@ -122,6 +143,8 @@ void typeInto(QWidget *dialog, const char *editor, const QString &text)
 // Removes the sales this benchmark stored; returns how many there were.
 int deleteBenchSales()
 {
+    if (onServer())
+        return BenchServer::deleteSales(g_file, BenchCustomer);
     sqlite3 *db = BenchBooks::openDirect(g_file, true);
     sqlite3_stmt *st = nullptr;
     sqlite3_prepare_v2(db, "DELETE FROM Sales WHERE Customer = ?", -1, &st, nullptr);
@@ -139,22 +162,28 @@ void startUp(benchmark::State &state, qint64 rows)
 {
     useBooks(rows);
     double rss = 0;
+    quint64 trips = 0;
     for (auto _ : state) {
         startShown();
         state.PauseTiming();
         rss = residentMb();
+        trips += roundTrips();  // a new connection each time
         Startup::finish();
         state.ResumeTiming();
     }
     state.counters["RSS shown MB"] = rss;
+    countTrips(state, trips);
     useBooks(g_options.rows);
 }
 
 // The balance statement alone, on a fresh connection, read to the end.
 void balanceQueryDirect(benchmark::State &state)
 {
+    quint64 trips = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(BenchBooks::balanceQueryDirect(g_file));
+        benchmark::DoNotOptimize(onServer() ? BenchServer::balanceQuery(g_file, &trips)
+                                            : BenchBooks::balanceQueryDirect(g_file));
+    countTrips(state, trips);
 }
 
 // ---- the period ---------------------------------------------------------------
@@ -170,6 +199,7 @@ void periodChoice(benchmark::State &state, bool wholeYear, bool firstVisits)
     Clock::setTodaySource([] { return g_today; });
     startShown();
     int back = 0;
+    quint64 trips = 0;
     for (auto _ : state) {
         state.PauseTiming();
         const QDate end = BenchBooks::endDate();
@@ -178,24 +208,36 @@ void periodChoice(benchmark::State &state, bool wholeYear, bool firstVisits)
         if (firstVisits)
             ++back;
         click("optToday");
+        const quint64 before = roundTrips();
         state.ResumeTiming();
         click(wholeYear ? "optYear" : "optMonth");
+        state.PauseTiming();
+        trips += roundTrips() - before;
+        state.ResumeTiming();
     }
+    countTrips(state, trips);
     g_today = BenchBooks::endDate();
     Startup::finish();
 }
 
 void periodFiguresDirect(benchmark::State &state, bool wholeYear, bool firstVisits)
 {
-    sqlite3 *db = BenchBooks::openDirect(g_file);
+    pg_conn *conn = onServer() ? BenchServer::connect(g_file) : nullptr;
+    sqlite3 *db = conn ? nullptr : BenchBooks::openDirect(g_file);
+    const quint64 before = conn ? BenchServer::roundTrips(conn) : 0;
     int back = 0;
     for (auto _ : state) {
         const BenchBooks::Period p = wholeYear ? BenchBooks::year(back) : BenchBooks::month(back);
         if (firstVisits)
             ++back;
-        benchmark::DoNotOptimize(BenchBooks::periodFiguresDirect(db, p));
+        benchmark::DoNotOptimize(conn ? BenchServer::periodFigures(conn, p) : BenchBooks::periodFiguresDirect(db, p));
     }
-    BenchBooks::closeDirect(db);
+    if (conn) {
+        countTrips(state, BenchServer::roundTrips(conn) - before);
+        BenchServer::close(conn);
+    } else {
+        BenchBooks::closeDirect(db);
+    }
 }
 
 // ---- a new sale ---------------------------------------------------------------
@@ -208,6 +250,7 @@ void newSale(benchmark::State &state)
     deleteBenchSales();
     startShown();
     auto *button = child<QPushButton>("btnNewSale");
+    const quint64 before = roundTrips();
     for (auto _ : state) {
         answerModal([](QWidget *dialog) {
             typeInto(dialog, "DBEdit3", QString::fromLatin1(BenchCustomer));
@@ -218,6 +261,7 @@ void newSale(benchmark::State &state)
         button->click();
         QApplication::processEvents();
     }
+    countTrips(state, roundTrips() - before);
     Startup::finish();
     const int stored = deleteBenchSales();
     if (stored != int(state.iterations()))
@@ -230,6 +274,11 @@ void newSale(benchmark::State &state)
 void newSaleDirect(benchmark::State &state)
 {
     deleteBenchSales();
+    if (onServer()) {
+        BenchServer::newSale(state, g_file, BenchCustomer);
+        deleteBenchSales();
+        return;
+    }
     sqlite3 *db = BenchBooks::openDirect(g_file, true);
     sqlite3_stmt *maxId = nullptr;
     sqlite3_prepare_v2(db, "Select Max(ID) as MaxID From Sales", -1, &maxId, nullptr);
@@ -260,17 +309,24 @@ void newSaleDirect(benchmark::State &state)
 // The statement the Summary's "Account Transactions" link runs for the first
 // account, which holds a tenth of the transactions.
 const char *const StatementSQL = "select * From AccTrans Where AccID = 1 Order By DocDate";
+// The same as the engine sends it to a server: names in lower case, its
+// first screen by limit.
+const char *const StatementServerSQL =
+    "select * From AccTrans Where AccID = 1 Order By DocDate NULLS FIRST LIMIT $1 OFFSET $2";
 
 void accountHistory(benchmark::State &state)
 {
     startShown();
     quint64 rowsRead = 0;
+    quint64 trips = 0;
     for (auto _ : state) {
+        const quint64 before = roundTrips();
         auto *window = new TfrmAccStatement(frmMain);
         window->OpenStatement(QString::fromLatin1(StatementSQL));
         window->show();
         QApplication::processEvents();
         state.PauseTiming();
+        trips += roundTrips() - before;
         rowsRead = window->AccTransQuery->RowsRead();
         g_statementRows = window->findChild<TwwDBGrid *>(QStringLiteral("wwDBGrid2"))->VisibleRowCount();
         delete window;
@@ -278,11 +334,16 @@ void accountHistory(benchmark::State &state)
     }
     state.counters["records read"] = double(rowsRead);
     state.counters["rows shown"] = g_statementRows;
+    countTrips(state, trips);
     Startup::finish();
 }
 
 void accountHistoryDirect(benchmark::State &state)
 {
+    if (onServer()) {
+        BenchServer::firstScreen(state, g_file, StatementServerSQL, std::max(1, g_statementRows));
+        return;
+    }
     sqlite3 *db = BenchBooks::openDirect(g_file);
     const int rows = std::max(1, g_statementRows);
     for (auto _ : state) {
@@ -324,22 +385,37 @@ void tabSteps(benchmark::State &state, Qt::Key key)
     table->First();
     QApplication::processEvents();
     const quint64 before = table->RowsRead();
+    const quint64 tripsBefore = roundTrips();
     quint64 excluded = 0;
+    quint64 tripsExcluded = 0;
     for (auto _ : state) {
         if (table->Eof()) {
             state.PauseTiming();
             const quint64 r = table->RowsRead();
+            const quint64 t = roundTrips();
             table->First();
             QApplication::processEvents();
             excluded += table->RowsRead() - r;
+            tripsExcluded += roundTrips() - t;
             state.ResumeTiming();
         }
         press(grid, key);
     }
+    countTrips(state, roundTrips() - tripsBefore - tripsExcluded);
     state.counters["records/step"] =
         double(table->RowsRead() - before - excluded) / double(std::max<benchmark::IterationCount>(1, state.iterations()));
     state.counters["rows shown"] = g_tabRows;
     Startup::finish();
+}
+
+// The baseline of the tab's steps: `n` records of the year a step, by key.
+void yearSteps(benchmark::State &state, int n)
+{
+    const BenchBooks::Period y = BenchBooks::year();
+    if (onServer())
+        BenchServer::keysetSteps(state, g_file, n, y.from, y.to);
+    else
+        BenchBooks::keysetStepsDirect(state, g_file, n, y.from, y.to);
 }
 
 } // namespace
@@ -351,11 +427,12 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     g_options = BenchBooks::parseOptions(argc, argv);
     // The empty books first, so that the large books are the ones in force.
-    BenchBooks::prepare(g_options.books, 0);
-    g_file = BenchBooks::prepare(g_options.books, g_options.rows);
+    BenchBooks::prepare(g_options, 0);
+    g_file = BenchBooks::prepare(g_options, g_options.rows);
     g_today = BenchBooks::endDate();
-    std::printf("books: %lld rows per journal, ending %s\n", static_cast<long long>(g_options.rows),
-                qPrintable(BenchBooks::endDate().toString(Qt::ISODate)));
+    std::printf("books: %lld rows per journal, ending %s%s\n", static_cast<long long>(g_options.rows),
+                qPrintable(BenchBooks::endDate().toString(Qt::ISODate)),
+                onServer() ? qPrintable(QStringLiteral(", on ") + TPgBackend::displayAddress(g_file)) : "");
 
     const auto ms = benchmark::kMillisecond;
     benchmark::RegisterBenchmark("start-up", [](benchmark::State &s) { startUp(s, g_options.rows); })->Unit(ms);
@@ -388,15 +465,10 @@ int main(int argc, char **argv)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("tab: page down", [](benchmark::State &s) { tabSteps(s, Qt::Key_PageDown); })
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("one record of the year", [](benchmark::State &s) {
-        BenchBooks::keysetStepsDirect(s, g_file, 1, BenchBooks::year().from, BenchBooks::year().to);
-    })
+    benchmark::RegisterBenchmark("one record of the year", [](benchmark::State &s) { yearSteps(s, 1); })
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("a page of the year",
-                                 [](benchmark::State &s) {
-                                     BenchBooks::keysetStepsDirect(s, g_file, std::max(1, g_tabRows),
-                                                                   BenchBooks::year().from, BenchBooks::year().to);
-                                 })
+                                 [](benchmark::State &s) { yearSteps(s, std::max(1, g_tabRows)); })
         ->Unit(benchmark::kMicrosecond);
 
     benchmark::Initialize(&argc, argv);

@@ -7,8 +7,8 @@
 class TEngineDatabase;
 
 // Whether a database is a sound set of the program's books: every table of
-// the catalog there with columns that can hold its fields, and a file that
-// passes SQLite's integrity check. The administration tool's check, every
+// the catalog there with columns that can hold its fields, and (SQLite) a
+// file that passes the integrity check. The administration tool's check, every
 // backup and every restore ask the same question here.
 namespace BooksCheck {
 

@@ -647,24 +647,40 @@ bool TEngineDatabase::unchangedSince(const QString &sql, const TReadStamp &stamp
     return true;
 }
 
-const QList<TRecordData> *TEngineDatabase::keptResult(const QString &sql, const QVariantList &params)
+TEngineDatabase::KeptResult *TEngineDatabase::findKept(const QString &sql, const QVariantList &params)
 {
     auto it = m_kept.find(sql);
     if (it == m_kept.end())
         return nullptr;
     for (qsizetype i = 0; i < it->size(); ++i) {
-        const KeptResult &k = it->at(i);
-        if (k.params != params)
+        if (it->at(i).params != params)
             continue;
-        if (unchangedSince(sql, k.stamp)) {
-            (*it)[i].lastUse = ++m_keptUses;
-            return &k.rows;
+        if (unchangedSince(sql, it->at(i).stamp)) {
+            KeptResult &k = (*it)[i];
+            k.lastUse = ++m_keptUses;
+            return &k;
         }
         it->removeAt(i);
         --m_keptCount;
         return nullptr;
     }
     return nullptr;
+}
+
+const QList<TRecordData> *TEngineDatabase::keptResult(const QString &sql, const QVariantList &params)
+{
+    const KeptResult *k = findKept(sql, params);
+    return k && k->complete ? &k->rows : nullptr;
+}
+
+const QList<TRecordData> *TEngineDatabase::keptFirstRows(const QString &sql, const QVariantList &params,
+                                                         TReadStamp *stamp)
+{
+    const KeptResult *k = findKept(sql, params);
+    if (!k || k->complete)
+        return nullptr;
+    *stamp = k->stamp;
+    return &k->rows;
 }
 
 int TEngineDatabase::keptCount(const QString &sql, const QVariantList &params)
@@ -682,12 +698,24 @@ int TEngineDatabase::keptCount(const QString &sql, const QVariantList &params)
 void TEngineDatabase::keepResult(const QString &sql, const QVariantList &params, const TReadStamp &stamp,
                                  const QList<TRecordData> &rows)
 {
+    keep(sql, params, stamp, rows, true);
+}
+
+void TEngineDatabase::keepFirstRows(const QString &sql, const QVariantList &params, const TReadStamp &stamp,
+                                    const QList<TRecordData> &rows)
+{
+    keep(sql, params, stamp, rows, false);
+}
+
+void TEngineDatabase::keep(const QString &sql, const QVariantList &params, const TReadStamp &stamp,
+                           const QList<TRecordData> &rows, bool complete)
+{
     if (rows.size() > MaxKeptRows || !unchangedSince(sql, stamp))
         return;
     QList<KeptResult> &same = m_kept[sql];
     for (qsizetype i = 0; i < same.size(); ++i) {
         if (same.at(i).params == params) {
-            same[i] = {params, stamp, rows, ++m_keptUses};
+            same[i] = {params, stamp, rows, ++m_keptUses, complete};
             return;
         }
     }
@@ -706,7 +734,7 @@ void TEngineDatabase::keepResult(const QString &sql, const QVariantList &params,
         oldest->removeAt(oldestAt);
         --m_keptCount;
     }
-    m_kept[sql].append({params, stamp, rows, ++m_keptUses});
+    m_kept[sql].append({params, stamp, rows, ++m_keptUses, complete});
     ++m_keptCount;
 }
 

@@ -171,9 +171,20 @@ public:
         QList<qint64> tableStamps;  // a server's change stamp per catalog table
     };
     TReadStamp readStamp();
+    // Whether the tables a statement reads are unchanged since the stamp
+    // (the statement must have run once on this database).
+    bool unchangedSince(const QString &sql, const TReadStamp &stamp);
     const QList<TRecordData> *keptResult(const QString &sql, const QVariantList &params);
     void keepResult(const QString &sql, const QVariantList &params, const TReadStamp &stamp,
                     const QList<TRecordData> &rows);
+    // The first rows of a result, kept the same way while it is read on: a
+    // statement closed before its end and opened again (the Summary's
+    // balances, reopened on every refresh) goes on from where it stopped
+    // instead of running again from its start. Gives the stamp they were
+    // read under, to go on reading under.
+    const QList<TRecordData> *keptFirstRows(const QString &sql, const QVariantList &params, TReadStamp *stamp);
+    void keepFirstRows(const QString &sql, const QVariantList &params, const TReadStamp &stamp,
+                       const QList<TRecordData> &rows);
     // Runs a statement that counts (its first column of its first row), or
     // gives the count it gave before while its tables are unchanged.
     int keptCount(const QString &sql, const QVariantList &params);
@@ -223,7 +234,6 @@ private:
                                                  bool readOnly);
     void execRaw(const QString &sql);
     qint64 externalVersion();
-    bool unchangedSince(const QString &sql, const TReadStamp &stamp);
     static void rowChanged(void *self, int op, const char *database, const char *table, qint64 rowid);
     static void rolledBack(void *self);
 
@@ -251,7 +261,11 @@ private:
         TReadStamp stamp;
         QList<TRecordData> rows;
         quint64 lastUse = 0;
+        bool complete = true;
     };
+    KeptResult *findKept(const QString &sql, const QVariantList &params);
+    void keep(const QString &sql, const QVariantList &params, const TReadStamp &stamp, const QList<TRecordData> &rows,
+              bool complete);
     static constexpr int MaxKeptResults = 64;
     quint64 m_keptUses = 0;
     QHash<QString, QList<KeptResult>> m_kept;

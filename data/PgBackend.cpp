@@ -8,6 +8,7 @@
 #include "StoredDate.h"
 
 #include <QDate>
+#include <QTimer>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -28,6 +29,8 @@ namespace {
 constexpr int ConnectTimeoutS = 5;
 constexpr int StatementTimeoutMs = 60000;
 constexpr int LockTimeoutMs = 5000;  // as long as a busy SQLite file is waited for
+// How long change stamps read once serve every check of a step.
+constexpr qint64 StampsLifeMs = 500;
 
 // PostgreSQL's type identities (pg_type.oid) that the books use.
 constexpr Oid Int2Oid = 21, Int4Oid = 23, Int8Oid = 20, Float4Oid = 700, Float8Oid = 701, NumericOid = 1700,
@@ -321,13 +324,40 @@ std::unique_ptr<TPgBackend> TPgBackend::connect(const QString &address, const QS
     if (!b->m_conn)
         throw EDatabaseError(QStringLiteral("Cannot connect to the database server %1: no connection handle (%2)")
                                  .arg(b->m_location, QString::fromLatin1(h.typeName())));
-    b->command(QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs));
-    b->command(QStringLiteral("SET lock_timeout = %1").arg(LockTimeoutMs));
-    b->command(QStringLiteral("SET idle_in_transaction_session_timeout = %1").arg(StatementTimeoutMs));
-    b->command(QStringLiteral("SET DateStyle = 'ISO, YMD'"));
-    b->command(QStringLiteral("SET client_encoding = 'UTF8'"));
+    b->setUpSession();
     b->learnCatalog();
     return b;
+}
+
+QStringList TPgBackend::sessionSettings()
+{
+    return {QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs),
+            QStringLiteral("SET lock_timeout = %1").arg(LockTimeoutMs),
+            QStringLiteral("SET idle_in_transaction_session_timeout = %1").arg(StatementTimeoutMs),
+            QStringLiteral("SET DateStyle = 'ISO, YMD'"), QStringLiteral("SET client_encoding = 'UTF8'")};
+}
+
+void TPgBackend::setUpSession()
+{
+    for (const QString &s : sessionSettings())
+        command(s);
+}
+
+// A connection the server dropped (a restart, a network fault) has already
+// been reported by the statement that met it; the next statement connects
+// again, unless a transaction was open: what it held is gone, and only its
+// end may say so.
+void TPgBackend::reconnectIfLost()
+{
+    if (!m_conn)
+        throw EDatabaseError(messageFor("08003", QStringLiteral("no connection to the server")));
+    if (PQstatus(m_conn) == CONNECTION_OK || m_inTransaction)
+        return;
+    PQreset(m_conn);
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        throw EDatabaseError(messageFor("08006", QString::fromUtf8(PQerrorMessage(m_conn))));
+    m_statements.clear();
+    setUpSession();
 }
 
 TPgBackend::~TPgBackend()
@@ -406,8 +436,7 @@ pg_result *TPgBackend::execute(const QString &sql, const QVariantList &params)
         PQclear(r);
         return EDatabaseError(messageFor(state, text));
     };
-    if (!m_conn)
-        throw EDatabaseError(messageFor("08003", QStringLiteral("no connection to the server")));
+    reconnectIfLost();
     auto name = m_statements.constFind(sql);
     if (name == m_statements.cend()) {
         const QByteArray id = "ard_" + QByteArray::number(m_statements.size() + 1);
@@ -430,6 +459,8 @@ pg_result *TPgBackend::execute(const QString &sql, const QVariantList &params)
             values.append(texts.constLast().constData());
         }
     }
+    if (!sql.startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive))
+        m_stampsRead.invalidate();
     ++m_roundTrips;
     pg_result *r = PQexecPrepared(m_conn, name->constData(), int(values.size()), values.constData(), nullptr,
                                   nullptr, 0);
@@ -448,10 +479,17 @@ qint64 TPgBackend::command(const QString &sql, const QVariantList &params)
 {
     if (params.isEmpty() && !sql.contains(QLatin1Char('?'))) {
         // Set-up and transaction control: not worth a prepared statement.
-        if (!m_conn)
-            throw EDatabaseError(messageFor("08003", QStringLiteral("no connection to the server")));
+        const bool ending = sql == QLatin1String("COMMIT") || sql == QLatin1String("ROLLBACK");
+        if (ending && m_inTransaction && PQstatus(m_conn) != CONNECTION_OK) {
+            m_inTransaction = false;
+            throw EDatabaseError(messageFor("08006", QStringLiteral("the transaction was not stored")));
+        }
+        reconnectIfLost();
+        m_stampsRead.invalidate();
         ++m_roundTrips;
         pg_result *r = PQexec(m_conn, sql.toUtf8().constData());
+        if (ending)
+            m_inTransaction = false;
         const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
         if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
             const QByteArray state = r ? QByteArray(PQresultErrorField(r, PG_DIAG_SQLSTATE)) : QByteArray();
@@ -463,6 +501,8 @@ qint64 TPgBackend::command(const QString &sql, const QVariantList &params)
         }
         const qint64 n = QByteArray(PQcmdTuples(r)).toLongLong();
         PQclear(r);
+        if (sql == QLatin1String("BEGIN"))
+            m_inTransaction = true;
         return n;
     }
     pg_result *r = execute(sql, params);
@@ -494,6 +534,12 @@ QList<QByteArray> TPgBackend::tablesRead(const QString &sql)
 
 QList<qint64> TPgBackend::changeStamps()
 {
+    // Asked for once per step of the user's: the stamps read stay in force
+    // until the program waits for the user again (and never longer than a
+    // moment), or until this desk writes. Another desk's post shows at the
+    // next step, not half way through the painting of this one.
+    if (m_stampsRead.isValid() && m_stampsRead.elapsed() < StampsLifeMs)
+        return m_stamps;
     const QList<TTableDef> &tables = EngineCatalog::tables();
     QList<qint64> stamps(tables.size(), -1);
     // Only a stamp its trigger keeps counts: a table of another program's
@@ -511,6 +557,11 @@ QList<qint64> TPgBackend::changeStamps()
             if (tables.at(i).name.compare(v.value(0).toString(), Qt::CaseInsensitive) == 0)
                 stamps[i] = rows->toInt64(1);
     }
+    m_stamps = stamps;
+    m_stampsRead.start();
+    if (!m_turnEnd)
+        m_turnEnd = std::make_unique<QObject>();
+    QTimer::singleShot(0, m_turnEnd.get(), [this] { m_stampsRead.invalidate(); });
     return stamps;
 }
 
@@ -728,7 +779,11 @@ QStringList TPgBackend::createStatements()
                        .arg(quoted(t.name + QStringLiteral("_Order")), quoted(t.name), quoted(t.orderColumn),
                             quoted(t.identityColumn()));
     }
-    out << QStringLiteral("CREATE INDEX acctrans_account ON acctrans (accid, docdate)");
+    // An account's history is read in SQLite's order, nulls first: an index
+    // in that order gives its first screen at once, where one in the
+    // server's own order (nulls last) makes it read and sort every
+    // transaction of the account.
+    out << QStringLiteral("CREATE INDEX acctrans_account ON acctrans (accid, docdate NULLS FIRST)");
     out << QStringLiteral("CREATE INDEX expenses_type ON expenses (exptype, docdate, amount)");
     out << QStringLiteral("CREATE INDEX acctrans_balance ON acctrans (accid, increase, decrease)");
 

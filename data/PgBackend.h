@@ -4,6 +4,8 @@
 #include "FieldTypes.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
 #include <QHash>
 #include <QList>
 #include <QSqlDatabase>
@@ -73,6 +75,10 @@ public:
     static void createBooks(const QString &address);
     // The statements that createBooks runs.
     static QStringList createStatements();
+    // The settings every connection runs first (time-outs, date style,
+    // encoding), in one place so that anything measured beside the engine
+    // can work under the same ones.
+    static QStringList sessionSettings();
     // The address as messages show it (no password, no options).
     static QString displayAddress(const QString &address);
 
@@ -116,6 +122,8 @@ public:
 private:
     TPgBackend() = default;
     pg_result *execute(const QString &sql, const QVariantList &params);
+    void setUpSession();
+    void reconnectIfLost();
     void learnCatalog();
 
     QString m_connection;
@@ -130,4 +138,8 @@ private:
     QHash<unsigned int, QString> m_tables;
     QHash<quint64, QString> m_columns;
     int m_writable = -1;
+    QList<qint64> m_stamps;
+    QElapsedTimer m_stampsRead;  // invalid: read them again
+    std::unique_ptr<QObject> m_turnEnd;
+    bool m_inTransaction = false;
 };

@@ -79,6 +79,8 @@ TQueryCursor::TQueryCursor(TEngineDatabase &db, const QString &statement) : m_db
         m_rows = *kept;
         m_atEnd = true;
         m_count = int(m_rows.size());
+    } else if (const QList<TRecordData> *first = m_db.keptFirstRows(m_sql, m_params, &m_stamp)) {
+        m_rows = *first;
     }
 }
 
@@ -102,6 +104,8 @@ void TQueryCursor::readBatch(int n)
         m_atEnd = true;
         m_count = int(m_rows.size());
         m_db.keepResult(m_sql, m_params, m_stamp, m_rows);
+    } else {
+        m_db.keepFirstRows(m_sql, m_params, m_stamp, m_rows);
     }
 }
 

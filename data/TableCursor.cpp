@@ -70,6 +70,7 @@ TTableCursor::TTableCursor(TEngineDatabase &db, const TTableDef &table) : m_db(d
 void TTableCursor::setFilter(const TFilterExpr &filter)
 {
     m_filter = filter;
+    m_lookups.clear();
     m_ahead = Ahead();
     m_noDays = false;
     m_dateRanges.clear();
@@ -475,13 +476,30 @@ QVariant TTableCursor::lookup(int keyColumn, const QVariant &key, int resultColu
         return QVariant();
     const TCursorColumn &k = m_columns.at(keyColumn);
     const TCursorColumn &res = m_columns.at(resultColumn);
-    TSqlReader q(m_db,
-                 QStringLiteral("SELECT ") + quoted(res.name) + m_from + where(quoted(k.name) + QStringLiteral(" = ?")) +
-                     QStringLiteral(" ORDER BY ") + order().asc + QStringLiteral(" LIMIT 1"),
-                 withFilter({toStored(k.type, key)}));
+    const QString sql = QStringLiteral("SELECT ") + quoted(res.name) + m_from +
+                        where(quoted(k.name) + QStringLiteral(" = ?")) + QStringLiteral(" ORDER BY ") + order().asc +
+                        QStringLiteral(" LIMIT 1");
+    const QVariant stored = toStored(k.type, key);
+    // A grid shows a name looked up on every row it paints: on a server a
+    // statement each. What was looked up is kept while the table stays
+    // unchanged.
+    const QString cacheKey = QString::number(keyColumn) + QLatin1Char(':') + QString::number(resultColumn) +
+                             QLatin1Char(':') + stored.toString();
+    if (!m_lookups.isEmpty() && m_db.unchangedSince(sql, m_lookupStamp)) {
+        if (auto it = m_lookups.constFind(cacheKey); it != m_lookups.cend())
+            return *it;
+    } else {
+        m_lookups.clear();
+    }
+    if (m_lookups.isEmpty())
+        m_lookupStamp = m_db.readStamp();
+    TSqlReader q(m_db, sql, withFilter({stored}));
     QVariant v;
     if (q.next())
         v = q.value(0, res.type);
+    if (m_lookups.size() >= MaxLookups)
+        m_lookups.clear();
+    m_lookups.insert(cacheKey, v);
     return v;
 }
 

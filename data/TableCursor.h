@@ -5,6 +5,7 @@
 #include "EngineDatabase.h"
 #include "FilterExpr.h"
 
+#include <QHash>
 #include <optional>
 
 class TEngineDatabase;
@@ -136,4 +137,8 @@ private:
         quint64 generation = 0;
     } m_ahead;
     bool m_lockRows = false;  // the next select rereads a record about to be changed
+    // Names looked up, while the table is unchanged since the stamp.
+    static constexpr int MaxLookups = 4096;
+    QHash<QString, QVariant> m_lookups;
+    TEngineDatabase::TReadStamp m_lookupStamp;
 };

@@ -8,7 +8,9 @@
 #include "EngineConfig.h"
 #include "EngineDatabase.h"
 #include "FilterExpr.h"
+#include "PgBackend.h"
 #include "RecordReader.h"
+#include "TableInserter.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,6 +24,7 @@
 #include <exception>
 #include <initializer_list>
 #include <limits>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -40,98 +43,6 @@ QVariant nullValue()
     return QVariant(QMetaType::fromType<QString>());
 }
 
-// Writes records of one table through statements of the engine that are
-// prepared once; every value is bound, never spliced into the SQL text.
-// Records can be gathered into statements of several rows each, which
-// halves the cost per record of a bulk load; the caller then ends with
-// finish(), which writes what is left.
-class TInserter
-{
-public:
-    TInserter(TEngineDatabase &db, const QString &tableName, const QStringList &columns, int batchRows = 1)
-        : m_db(db), m_table(catalogTable(tableName)), m_columns(columns), m_batchRows(batchRows)
-    {
-        Q_ASSERT(batchRows >= 1);
-        m_pending.reserve(qsizetype(batchRows) * columns.size());
-    }
-
-    ~TInserter() { Q_ASSERT(m_pending.isEmpty() || std::uncaught_exceptions() > 0); }
-
-    // Values in the order of the columns given to the constructor.
-    void add(std::initializer_list<QVariant> values)
-    {
-        Q_ASSERT(qsizetype(values.size()) == m_columns.size());
-        m_pending.append(values);
-        if (m_pending.size() == qsizetype(m_batchRows) * m_columns.size())
-            write(m_batchRows);
-    }
-
-    void finish()
-    {
-        while (!m_pending.isEmpty())
-            write(1);
-    }
-
-    qint64 written() const { return m_written; }
-
-private:
-    // Writes the first rows of the pending values in one statement, one
-    // row or a whole batch.
-    void write(int rows)
-    {
-        QSqlQuery *&cached = rows == 1 ? m_single : m_batch;
-        if (!cached)
-            cached = &m_db.prepared(statement(rows));
-        QSqlQuery &q = *cached;
-        const qsizetype count = qsizetype(rows) * m_columns.size();
-        for (qsizetype i = 0; i < count; ++i)
-            q.bindValue(int(i), m_pending.at(i));
-        m_pending.remove(0, count);
-        if (!q.exec())
-            throw EDatabaseError(QStringLiteral("Cannot write to %1: %2")
-                                     .arg(m_table.fileName, TEngineDatabase::messageFor(q.lastError())));
-        m_written += rows;
-    }
-
-    QString statement(int rows) const
-    {
-        QStringList names;
-        QStringList marks;
-        for (const QString &c : m_columns) {
-            const TColumnDef *def = m_table.column(c);
-            Q_ASSERT(def);
-            names << EngineCatalog::quoted(def->name);
-            marks << QStringLiteral("?");
-        }
-        const QString row = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
-        return QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
-            .arg(EngineCatalog::quoted(m_table.name), names.join(QStringLiteral(", ")),
-                 QStringList(rows, row).join(QStringLiteral(", ")));
-    }
-
-    TEngineDatabase &m_db;
-    const TTableDef &m_table;
-    const QStringList m_columns;
-    const int m_batchRows;
-    QVariantList m_pending;
-    QSqlQuery *m_single = nullptr;  // statements kept by the engine
-    QSqlQuery *m_batch = nullptr;
-    qint64 m_written = 0;
-};
-
-// Filling commands work on books without a single record: they number the
-// master lists from 1 and must never mix their records with the user's.
-void requireEmptyBooks(TEngineDatabase &db, const QString &command)
-{
-    for (const TTableDef &t : EngineCatalog::tables()) {
-        db.checkTable(t);
-        QSqlQuery q = db.run(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1)").arg(EngineCatalog::quoted(t.name)));
-        if (q.next() && q.value(0).toBool())
-            throw EDatabaseError(QStringLiteral("%1 refused: the books of alias %2 are not empty (%3 holds records)")
-                                     .arg(command, db.alias(), t.fileName));
-    }
-}
-
 // Runs fill() as one transaction: all of its records are stored or none.
 template<typename Fill>
 void inTransaction(TEngineDatabase &db, Fill fill)
@@ -143,6 +54,20 @@ void inTransaction(TEngineDatabase &db, Fill fill)
     } catch (...) {
         db.rollback();
         throw;
+    }
+}
+
+// Records stored with the identities they were given leave a server's
+// sequence behind them (SQLite's AUTOINCREMENT follows by itself): the next
+// record the program stores must get a new one.
+void raiseIdentitiesPastRecords(TEngineDatabase &db)
+{
+    for (const TTableDef &t : EngineCatalog::tables()) {
+        QSqlQuery q = db.run(QStringLiteral("SELECT max(%1) FROM %2")
+                                 .arg(EngineCatalog::quoted(t.identityColumn()), EngineCatalog::quoted(t.name)));
+        const qint64 highest = q.next() ? q.value(0).toLongLong() : 0;
+        q.finish();
+        db.raiseIdentity(t, highest);
     }
 }
 
@@ -236,26 +161,26 @@ QString sampleDate(const QDate &firstOfMonth, const QDate &lastDay, int day)
 
 void fillSample(TEngineDatabase &db)
 {
-    TInserter accounts(db, QStringLiteral("Accounts"), {QStringLiteral("AccID"), QStringLiteral("AccName")});
+    TTableInserter accounts(db, catalogTable(QStringLiteral("Accounts")), {QStringLiteral("AccID"), QStringLiteral("AccName")});
     int id = 0;
     for (const char *name : SampleAccounts)
         accounts.add({++id, QString::fromUtf8(name)});
-    TInserter types(db, QStringLiteral("ExpTypes"), {QStringLiteral("Id"), QStringLiteral("ExpType")});
+    TTableInserter types(db, catalogTable(QStringLiteral("ExpTypes")), {QStringLiteral("Id"), QStringLiteral("ExpType")});
     id = 0;
     for (const char *name : SampleExpenseTypes)
         types.add({++id, QString::fromUtf8(name)});
 
-    TInserter sales(db, QStringLiteral("Sales"),
+    TTableInserter sales(db, catalogTable(QStringLiteral("Sales")),
                     {QStringLiteral("Id"), QStringLiteral("DocDate"), QStringLiteral("Customer"),
                      QStringLiteral("SalesMan"), QStringLiteral("Total"), QStringLiteral("Remarks"),
                      QStringLiteral("AccID")});
-    TInserter purchases(db, QStringLiteral("Purchases"),
+    TTableInserter purchases(db, catalogTable(QStringLiteral("Purchases")),
                         {QStringLiteral("Id"), QStringLiteral("DocDate"), QStringLiteral("Supplier"),
                          QStringLiteral("Total"), QStringLiteral("Remarks"), QStringLiteral("AccID")});
-    TInserter expenses(db, QStringLiteral("Expenses"),
+    TTableInserter expenses(db, catalogTable(QStringLiteral("Expenses")),
                        {QStringLiteral("DocDate"), QStringLiteral("Amount"), QStringLiteral("Remarks"),
                         QStringLiteral("AccID"), QStringLiteral("ExpType")});
-    TInserter moves(db, QStringLiteral("AccTrans"),
+    TTableInserter moves(db, catalogTable(QStringLiteral("AccTrans")),
                     {QStringLiteral("DocDate"), QStringLiteral("AccID"), QStringLiteral("Transaction"),
                      QStringLiteral("Increase"), QStringLiteral("Decrease"), QStringLiteral("Remarks")});
 
@@ -390,10 +315,6 @@ std::vector<QString> dateTexts(const QDate &start, int spanDays)
     return texts;
 }
 
-// Records per statement while generating: enough to spread the cost of a
-// statement's run, few enough to stay far below SQLite's limit of bound values.
-constexpr int BulkRows = 64;
-
 struct TGeneration
 {
     TEngineDatabase &db;
@@ -407,11 +328,11 @@ struct TGeneration
 
     void masterLists()
     {
-        TInserter accounts(db, QStringLiteral("Accounts"), {QStringLiteral("AccID"), QStringLiteral("AccName")});
+        TTableInserter accounts(db, catalogTable(QStringLiteral("Accounts")), {QStringLiteral("AccID"), QStringLiteral("AccName")});
         for (int id = 1; id <= options.accounts; ++id)
             accounts.add({id, id <= int(std::size(GeneratedAccounts)) ? GeneratedAccounts[id - 1]
                                                                       : QStringLiteral("Account %1").arg(id)});
-        TInserter types(db, QStringLiteral("ExpTypes"), {QStringLiteral("Id"), QStringLiteral("ExpType")});
+        TTableInserter types(db, catalogTable(QStringLiteral("ExpTypes")), {QStringLiteral("Id"), QStringLiteral("ExpType")});
         for (int id = 1; id <= options.types; ++id)
             types.add({id, id <= int(std::size(GeneratedTypes)) ? GeneratedTypes[id - 1]
                                                                 : QStringLiteral("Expense type %1").arg(id)});
@@ -431,10 +352,10 @@ struct TGeneration
         for (qint64 i = options.rows - 1; i > 0; --i)
             std::swap(accounts[size_t(i)], accounts[size_t(rng.below(quint64(i + 1)))]);
 
-        TInserter out(db, QStringLiteral("AccTrans"),
+        TTableInserter out(db, catalogTable(QStringLiteral("AccTrans")),
                       {QStringLiteral("DocDate"), QStringLiteral("AccID"), QStringLiteral("Transaction"),
                        QStringLiteral("Increase"), QStringLiteral("Decrease"), QStringLiteral("Remarks")},
-                      BulkRows);
+                      TTableInserter::bulkRows(db));
         for (qint64 i = 0; i < options.rows; ++i) {
             const double value = rng.amount(100, 1000000);
             const bool increase = rng.chance(55);
@@ -450,10 +371,10 @@ struct TGeneration
     {
         TRandom rng = streamFor(options.seed, 2);
         const std::vector<int> days = sortedDays(rng, options.rows, spanDays());
-        TInserter out(db, QStringLiteral("Expenses"),
+        TTableInserter out(db, catalogTable(QStringLiteral("Expenses")),
                       {QStringLiteral("DocDate"), QStringLiteral("Amount"), QStringLiteral("Remarks"),
                        QStringLiteral("AccID"), QStringLiteral("ExpType")},
-                      BulkRows);
+                      TTableInserter::bulkRows(db));
         for (qint64 i = 0; i < options.rows; ++i)
             out.add(
                 {dates[size_t(days[size_t(i)])], rng.amount(100, 200000), remark(rng), anyAccount(rng), anyType(rng)});
@@ -465,10 +386,10 @@ struct TGeneration
     {
         TRandom rng = streamFor(options.seed, 3);
         const std::vector<int> days = sortedDays(rng, options.rows, spanDays());
-        TInserter out(db, QStringLiteral("Purchases"),
+        TTableInserter out(db, catalogTable(QStringLiteral("Purchases")),
                       {QStringLiteral("Id"), QStringLiteral("DocDate"), QStringLiteral("Supplier"),
                        QStringLiteral("Total"), QStringLiteral("Remarks"), QStringLiteral("AccID")},
-                      BulkRows);
+                      TTableInserter::bulkRows(db));
         for (qint64 i = 0; i < options.rows; ++i)
             out.add({i + 1, dates[size_t(days[size_t(i)])], rng.pick(Suppliers), rng.amount(100, 500000), remark(rng),
                      anyAccount(rng)});
@@ -480,11 +401,11 @@ struct TGeneration
     {
         TRandom rng = streamFor(options.seed, 4);
         const std::vector<int> days = sortedDays(rng, options.rows, spanDays());
-        TInserter out(db, QStringLiteral("Sales"),
+        TTableInserter out(db, catalogTable(QStringLiteral("Sales")),
                       {QStringLiteral("Id"), QStringLiteral("DocDate"), QStringLiteral("Customer"),
                        QStringLiteral("SalesMan"), QStringLiteral("Total"), QStringLiteral("Remarks"),
                        QStringLiteral("AccID")},
-                      BulkRows);
+                      TTableInserter::bulkRows(db));
         for (qint64 i = 0; i < options.rows; ++i)
             out.add({i + 1, dates[size_t(days[size_t(i)])], rng.pick(Customers), rng.pick(SalesMen),
                      rng.amount(100, 800000), remark(rng), anyAccount(rng)});
@@ -570,58 +491,132 @@ private:
     QStringList m_restore;
 };
 
-// Lists the stored values of a table that do not fit their fields, and the
-// dates stored in another form than the program's own.
-void storedValueFindings(TEngineDatabase &db, const TTableDef &t, QStringList &unfit, QStringList &dates)
+void requireAliasName(const QString &alias)
 {
+    static const QRegularExpression aliasName(QStringLiteral("^[A-Za-z0-9_]+$"));
+    if (!aliasName.match(alias).hasMatch())
+        throw EDatabaseError(
+            QStringLiteral("Invalid alias name \"%1\": use letters, digits and underscores").arg(alias));
+}
+
+}  // namespace
+
+void AdminTool::requireEmptyBooks(TEngineDatabase &db, const QString &command)
+{
+    const QString books = db.alias().isEmpty() ? db.describe() : QStringLiteral("alias ") + db.alias();
+    for (const TTableDef &t : EngineCatalog::tables()) {
+        db.checkTable(t);
+        QSqlQuery q = db.run(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1)").arg(EngineCatalog::quoted(t.name)));
+        if (q.next() && q.value(0).toBool())
+            throw EDatabaseError(QStringLiteral("%1 refused: the books of %2 are not empty (%3 holds records)")
+                                     .arg(command, books, t.fileName));
+    }
+}
+
+QStringList AdminTool::unfitValues(TEngineDatabase &db, const TTableDef &t)
+{
+    QStringList unfit;
     const QString table = EngineCatalog::quoted(t.name);
     const QString identity = EngineCatalog::quoted(t.identityColumn());
     for (qsizetype i = 0; i < t.columns.size(); ++i) {
         const TColumnDef &c = t.columns.at(i);
-        const QString column = EngineCatalog::quoted(c.name);
-        if (c.type != TFieldType::Date) {
-            QSqlQuery q = db.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %1")
-                                     .arg(identity, table, db.unfitCondition(c)));
-            QList<qint64> records;
-            while (q.next())
-                records << q.value(0).toLongLong();
-            q.finish();
-            for (qint64 r : std::as_const(records))
-                unfit << db.firstUnfitValueMessage(t, int(i), r);
+        if (c.type == TFieldType::Date)
             continue;
-        }
-        QSqlQuery q = db.run(QStringLiteral("SELECT %1, %2, ard_day(%2) FROM %3 WHERE %2 IS NOT NULL AND "
-                                            "ard_day(%2) IS NOT %2 ORDER BY %1")
-                                 .arg(identity, column, table));
+        QSqlQuery q = db.run(
+            QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %1").arg(identity, table, db.unfitCondition(c)));
+        QList<qint64> records;
+        while (q.next())
+            records << q.value(0).toLongLong();
+        q.finish();
+        for (qint64 r : std::as_const(records))
+            unfit << db.firstUnfitValueMessage(t, int(i), r);
+    }
+    return unfit;
+}
+
+QStringList AdminTool::dateNotes(TEngineDatabase &db, const TTableDef &t, const QString &readAs,
+                                 const QString &noDay)
+{
+    QStringList notes;
+    const QString table = EngineCatalog::quoted(t.name);
+    const QString identity = EngineCatalog::quoted(t.identityColumn());
+    const bool server = db.kind() == TEngineKind::PostgreSQL;
+    for (const TColumnDef &c : t.columns) {
+        if (c.type != TFieldType::Date)
+            continue;
+        const QString column = EngineCatalog::quoted(c.name);
+        // A server's DATE holds days only, but among them 'infinity' and the
+        // days outside the years 1 to 9999, which the program cannot show.
+        QSqlQuery q = db.run(
+            server ? QStringLiteral("SELECT %1, CAST(%2 AS text), NULL FROM %3 WHERE %2 IS NOT NULL AND"
+                                    " NOT (%2 BETWEEN DATE '0001-01-01' AND DATE '9999-12-31') ORDER BY %1")
+                         .arg(identity, column, table)
+                   : QStringLiteral("SELECT %1, %2, ard_day(%2) FROM %3 WHERE %2 IS NOT NULL AND"
+                                    " ard_day(%2) IS NOT %2 ORDER BY %1")
+                         .arg(identity, column, table));
         while (q.next()) {
             const QVariant stored = q.value(1);
             const QString text = stored.typeId() == QMetaType::QString
                                      ? QLatin1Char('\'') + stored.toString() + QLatin1Char('\'')
                                      : stored.toString();
             const QString day = q.value(2).toString();
-            dates << QStringLiteral("%1, record %2: the field %3 holds %4, %5")
+            notes << QStringLiteral("%1, record %2: the field %3 holds %4, %5")
                          .arg(t.fileName, q.value(0).toString(), c.name, text,
-                              day.isEmpty() ? QStringLiteral("which names no day: it reads as an empty date")
-                                            : QStringLiteral("which is read as the day %1").arg(day));
+                              day.isEmpty() ? noDay : readAs.arg(day));
         }
     }
+    return notes;
 }
 
-}  // namespace
-
-void AdminTool::create(const QString &alias, const QString &folder)
+int AdminTool::tablesPresent(TEngineDatabase &db)
 {
-    static const QRegularExpression aliasName(QStringLiteral("^[A-Za-z0-9_]+$"));
-    if (!aliasName.match(alias).hasMatch())
-        throw EDatabaseError(
-            QStringLiteral("Invalid alias name \"%1\": use letters, digits and underscores").arg(alias));
+    QStringList names;
+    for (const TTableDef &t : EngineCatalog::tables())
+        names << t.name.toLower();
+    // Both engines keep the names as written in lower case here: the
+    // server folds them, and SQLite's names are matched by lower().
+    QSqlQuery q = db.run(db.kind() == TEngineKind::PostgreSQL
+                             ? QStringLiteral("SELECT count(*) FROM information_schema.tables WHERE table_schema ="
+                                              " current_schema() AND table_name = ANY (string_to_array(?, ','))")
+                             : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND"
+                                              " instr(',' || ? || ',', ',' || lower(name) || ',') > 0"),
+                         {names.join(QLatin1Char(','))});
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
+void AdminTool::create(const QString &alias, const QString &place)
+{
+    requireAliasName(alias);
     if (EngineConfig::hasAlias(alias)) {
-        const QString existing = EngineConfig::databaseFile(EngineConfig::aliasFolder(alias));
-        if (QFileInfo::exists(existing))
-            throw EDatabaseError(QStringLiteral("The database of alias %1 already exists: %2").arg(alias, existing));
+        const QString current = EngineConfig::aliasFolder(alias);
+        if (EngineConfig::isServerAddress(current)) {
+            // Books on a server are not given up because the server cannot
+            // be reached now: the connection's error stops the command.
+            const std::unique_ptr<TEngineDatabase> db = TEngineDatabase::openPlace(current, true);
+            if (tablesPresent(*db) > 0)
+                throw EDatabaseError(
+                    QStringLiteral("The database of alias %1 already exists: %2").arg(alias, db->describe()));
+        } else {
+            const QString existing = EngineConfig::databaseFile(current);
+            if (QFileInfo::exists(existing))
+                throw EDatabaseError(
+                    QStringLiteral("The database of alias %1 already exists: %2").arg(alias, existing));
+        }
     }
-    TEngineDatabase::createBooks(folder);
-    EngineConfig::setAlias(alias, folder);
+    TEngineDatabase::createBooks(place);
+    EngineConfig::setAlias(alias, place);
+}
+
+void AdminTool::pointAlias(const QString &alias, const QString &place)
+{
+    requireAliasName(alias);
+    if (!EngineConfig::isServerAddress(place) && !QFileInfo(place).isDir())
+        throw EDatabaseError(
+            QStringLiteral("%1 is not a folder: an alias names a folder of books or a postgresql:// address").arg(place));
+    const std::unique_ptr<TEngineDatabase> db = TEngineDatabase::openPlace(place, true);
+    for (const TTableDef &t : EngineCatalog::tables())
+        db->checkTable(t);
+    EngineConfig::setAlias(alias, place);
 }
 
 void AdminTool::sample(const QString &alias)
@@ -630,8 +625,9 @@ void AdminTool::sample(const QString &alias)
     // Checked under the transaction's write lock, so that nothing can be
     // written between the check and the records.
     inTransaction(db, [&db] {
-        requireEmptyBooks(db, QStringLiteral("sample"));
+        AdminTool::requireEmptyBooks(db, QStringLiteral("sample"));
         fillSample(db);
+        raiseIdentitiesPastRecords(db);
     });
 }
 
@@ -671,7 +667,11 @@ AdminTool::TGenerateResult AdminTool::generate(const QString &alias, const TGene
     TEngineDatabase &db = TEngineDatabase::forAlias(alias);
     requireEmptyBooks(db, QStringLiteral("generate"));
     TGeneration g{db, options, dateTexts(start, int(start.daysTo(end)) + 1)};
-    TBulkLoad bulk(db);
+    // A server needs no settings of a connection for a bulk load: its
+    // transaction is made durable once, at the commit.
+    std::optional<TBulkLoad> bulk;
+    if (db.kind() == TEngineKind::SQLite)
+        bulk.emplace(db);
     // Checked again under the write lock: another program may have written
     // since the settings were chosen for empty books.
     inTransaction(db, [&db, &g] {
@@ -681,8 +681,10 @@ AdminTool::TGenerateResult AdminTool::generate(const QString &alias, const TGene
         g.expenses();
         g.purchases();
         g.sales();
+        raiseIdentitiesPastRecords(db);
     });
-    bulk.restore();
+    if (bulk)
+        bulk->restore();
     return {g.written, timer.elapsed()};
 }
 
@@ -691,10 +693,13 @@ AdminTool::TCheckReport AdminTool::check(const QString &alias)
     TEngineDatabase &db = TEngineDatabase::forAlias(alias);
     BooksCheck::requireSound(db);
     TCheckReport report;
+    report.books = db.describe();
     report.counts = BooksCheck::counts(db);
     for (const TTableDef &t : EngineCatalog::tables()) {
         try {
-            storedValueFindings(db, t, report.unfitValues, report.dateNotes);
+            report.unfitValues << unfitValues(db, t);
+            report.dateNotes << dateNotes(db, t, QStringLiteral("which is read as the day %1"),
+                                          QStringLiteral("which names no day: it reads as an empty date"));
         } catch (const EDatabaseError &e) {
             throw EDatabaseError(QStringLiteral("Check of %1 failed: %2").arg(db.describe(), e.message()));
         }
@@ -704,8 +709,10 @@ AdminTool::TCheckReport AdminTool::check(const QString &alias)
 
 AdminTool::TAliasLocation AdminTool::location(const QString &alias)
 {
-    const QString folder = EngineConfig::aliasFolder(alias);
-    return {folder, EngineConfig::databaseFile(folder)};
+    const QString place = EngineConfig::aliasFolder(alias);
+    if (EngineConfig::isServerAddress(place))
+        return {place, TPgBackend::displayAddress(place), true};
+    return {place, EngineConfig::databaseFile(place), false};
 }
 
 qint64 AdminTool::exportTable(const QString &alias, const TExportOptions &options)
@@ -748,22 +755,35 @@ qint64 AdminTool::exportTable(const QString &alias, const TExportOptions &option
     return written;
 }
 
+// Backups copy a SQLite file; a server's books are backed up by the
+// server's own tools, or copied into SQLite books.
+QString AdminTool::booksFile(const QString &alias)
+{
+    const TAliasLocation where = location(alias);
+    if (where.server)
+        throw EDatabaseError(QStringLiteral("Alias %1 names books on a database server (%2): back them up with the "
+                                            "server's own tools (pg_dump), or copy them into SQLite books with "
+                                            "ardentry-db copy %1 FOLDER")
+                                 .arg(alias, where.databaseFile));
+    return where.databaseFile;
+}
+
 BooksBackup::TBackupInfo AdminTool::backup(const QString &alias, const QString &target,
                                            const BooksBackup::TProgress &progress)
 {
-    const QString books = location(alias).databaseFile;
+    const QString books = booksFile(alias);
     return target.isEmpty() ? BooksBackup::backUp(books, progress) : BooksBackup::backUpTo(books, target, progress);
 }
 
 QList<BooksBackup::TBackupInfo> AdminTool::backups(const QString &alias)
 {
-    return BooksBackup::list(location(alias).databaseFile);
+    return BooksBackup::list(booksFile(alias));
 }
 
 BooksBackup::TRestoreResult AdminTool::restore(const QString &alias, const QString &file,
                                                const BooksBackup::TProgress &progress)
 {
-    const QString books = location(alias).databaseFile;
+    const QString books = booksFile(alias);
     QString source = file;
     if (!QFileInfo::exists(source) && QFileInfo(source).isRelative()) {
         const QString listed = QDir(BooksBackup::backupsFolder(books)).filePath(source);

@@ -6,6 +6,10 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+class TEngineDatabase;
+struct TTableDef;
 
 // The commands of the engine's administration tool, ardentry-db: the only
 // code that creates the books' tables and fills them outside the program.
@@ -16,10 +20,17 @@ namespace AdminTool {
 
 inline const QString DefaultAlias = QStringLiteral("ARD");
 
-// Creates the database with the six tables in a folder (created if needed)
-// and points the alias at it in the engine configuration. Refuses when the
-// alias's database or a database in the folder already exists.
-void create(const QString &alias, const QString &folder);
+// Creates the database with the six tables in a folder (created if needed),
+// or in the database on a server that a postgresql:// address names (the
+// database must exist), and points the alias at it in the engine
+// configuration. Refuses when the alias's database or a database in the
+// folder, or the six tables on the server, already exist.
+void create(const QString &alias, const QString &place);
+
+// Points the alias at books that exist: in a folder or on a server (a desk
+// joining books that another desk put there). Throws, changing nothing, when
+// the place holds no books with every table of the catalog.
+void pointAlias(const QString &alias, const QString &place);
 
 // Fills the alias with a small set of books for a first look: three
 // accounts, a few expense types and three months of records ending at
@@ -65,18 +76,21 @@ using TTableCount = BooksCheck::TTableCount;
 
 struct TCheckReport
 {
+    QString books;              // the books as messages name them
     QList<TTableCount> counts;  // in catalog order
     // Every stored value that does not fit its field (text in an amount, a
     // whole number beyond 32 bits, an amount of 1E15 or more): the program
     // refuses to read the records that hold them.
     QStringList unfitValues;
     // Every stored date in another form than the program's own: the day it
-    // is read as, or that it names none and reads as an empty date.
+    // is read as, or that it names none and reads as an empty date. On a
+    // server, the days the program cannot show ('infinity', before the year
+    // 1 or after 9999).
     QStringList dateNotes;
 };
 
 // Checks that the alias's database opens, holds every table of the catalog
-// with columns that can hold its fields, and passes SQLite's integrity
+// with columns that can hold its fields, and (SQLite) passes the integrity
 // check, then looks at every stored value. Throws naming what is wrong with
 // the tables or the file.
 TCheckReport check(const QString &alias);
@@ -115,12 +129,35 @@ BooksBackup::TRestoreResult restore(const QString &alias, const QString &file,
 
 struct TAliasLocation
 {
-    QString folder;
-    QString databaseFile;
+    QString folder;        // for a server: the address as configured
+    QString databaseFile;  // for a server: the address as messages show it
+    bool server = false;
 };
 
 // Where the engine configuration puts an alias. Throws when it is not
 // configured; does not require the database to exist.
 TAliasLocation location(const QString &alias);
+
+// The SQLite file of the alias's books; throws for books on a server, which
+// the commands that copy files (backup, backups, restore) cannot handle.
+QString booksFile(const QString &alias);
+
+// Helpers the filling and copying commands share.
+
+// Throws "<command> refused: the books of ... are not empty (<table> holds
+// records)" unless every table of the catalog is there and empty.
+void requireEmptyBooks(TEngineDatabase &db, const QString &command);
+
+// How many of the catalog's tables the database holds.
+int tablesPresent(TEngineDatabase &db);
+
+// The engine's message for every stored value of the table that does not
+// fit its field, in column and record order.
+QStringList unfitValues(TEngineDatabase &db, const TTableDef &table);
+
+// "<table>, record <n>: the field <f> holds <stored>, " and then readAs with
+// the day (%1) for every stored date in another form than the program's own
+// that names a day, or noDay for one that names none.
+QStringList dateNotes(TEngineDatabase &db, const TTableDef &table, const QString &readAs, const QString &noDay);
 
 }  // namespace AdminTool

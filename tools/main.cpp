@@ -3,6 +3,7 @@
 // and mistakes in the command line with exit code 2.
 
 #include "AdminTool.h"
+#include "BooksCopy.h"
 
 #include "EDatabaseError.h"
 #include "EngineCatalog.h"
@@ -102,20 +103,28 @@ int run(const QCoreApplication &app)
     parser.setApplicationDescription(
         QStringLiteral("Administers the books' database of an alias.\n\n"
                        "Commands:\n"
-                       "  create FOLDER  create the database in FOLDER and register the alias\n"
+                       "  create FOLDER | URI\n"
+                       "                 create the books in FOLDER, or in the database on a PostgreSQL server\n"
+                       "                 that URI names (postgresql://USER@HOST:PORT/DATABASE, no password:\n"
+                       "                 use ~/.pgpass or PGPASSWORD), and point the alias at them"
                        "  sample         fill empty books with a small set of sample records\n"
                        "  generate       fill empty books with large generated books (needs --rows)\n"
                        "  check          check the tables and the file, and count the records\n"
-                       "  alias          show the alias's folder and database file\n"
+                       "  alias [PLACE]  show where the alias points, or point it at the books in PLACE\n"
+                       "                 (a folder or a URI)\n"
                        "  export TABLE [--from DATE] [--to DATE] FILE\n"
                        "                 write a table's records to a CSV file\n"
                        "  backup [FILE]  back up the books into the Backups folder beside them, or into FILE\n"
                        "  backups        list the backups with their date, size and records\n"
-                       "  restore FILE   put a backup in the place of the books (the books are backed up first)"));
+                       "  restore FILE   put a backup in the place of the books (the books are backed up first)\n"
+                       "  copy FROM TO   copy a whole set of books: FROM and TO are each an alias, a folder\n"
+                       "                 (FROM also a books file) or a URI; TO must hold no records (a folder or\n"
+                       "                 database without the tables gets them), and the copy is checked by\n"
+                       "                 counts and sums per table before it is kept"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("create, sample, generate, check, alias, export, backup, backups or restore"),
-                                 QStringLiteral("command [FOLDER | FILE | TABLE FILE]"));
+                                 QStringLiteral("create, sample, generate, check, alias, export, backup, backups, restore or copy"),
+                                 QStringLiteral("command [FOLDER | URI | FILE | TABLE FILE | FROM TO]"));
     const QCommandLineOption aliasOption(QStringLiteral("alias"), QStringLiteral("Database alias (default ARD)."),
                                          QStringLiteral("NAME"), AdminTool::DefaultAlias);
     const QCommandLineOption rowsOption(QStringLiteral("rows"), QStringLiteral("generate: records per journal."),
@@ -155,19 +164,24 @@ int run(const QCoreApplication &app)
 
     static const QStringList commands = {QStringLiteral("create"), QStringLiteral("sample"), QStringLiteral("generate"),
                                          QStringLiteral("check"),  QStringLiteral("alias"),  QStringLiteral("export"),
-                                         QStringLiteral("backup"), QStringLiteral("backups"), QStringLiteral("restore")};
+                                         QStringLiteral("backup"), QStringLiteral("backups"), QStringLiteral("restore"),
+                                         QStringLiteral("copy")};
     if (!commands.contains(command))
         return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
     const bool exporting = command == QLatin1String("export");
+    const bool copying = command == QLatin1String("copy");
     const bool needsFile = command == QLatin1String("restore");
     const qsizetype expectedArgs = command == QLatin1String("create") || needsFile ? 2
-                                   : exporting                                    ? 3
-                                   : command == QLatin1String("backup")           ? qMin<qsizetype>(args.size(), 2)
+                                   : exporting || copying                         ? 3
+                                   : command == QLatin1String("backup") || command == QLatin1String("alias")
+                                       ? qMin<qsizetype>(args.size(), 2)
                                                                                   : 1;
     if (args.size() < expectedArgs)
         return usageError(exporting ? QStringLiteral("export needs a table and a file")
+                          : copying ? QStringLiteral("copy needs the books to copy FROM and where TO")
                                     : QStringLiteral("%1 needs a %2")
-                                          .arg(command, needsFile ? QStringLiteral("file") : QStringLiteral("folder")));
+                                          .arg(command, needsFile ? QStringLiteral("file")
+                                                                  : QStringLiteral("folder or a postgresql:// address")));
     if (args.size() > expectedArgs)
         return usageError(QStringLiteral("unexpected argument \"%1\"").arg(args.at(expectedArgs)));
     if (command != QLatin1String("generate"))
@@ -185,7 +199,8 @@ int run(const QCoreApplication &app)
         if (command == QLatin1String("create")) {
             AdminTool::create(alias, args.at(1));
             const AdminTool::TAliasLocation where = AdminTool::location(alias);
-            out() << "Created " << where.databaseFile << " for alias " << alias << '\n';
+            out() << "Created " << (where.server ? QStringLiteral("the books in ") : QString()) << where.databaseFile
+                  << " for alias " << alias << '\n';
         } else if (command == QLatin1String("sample")) {
             AdminTool::sample(alias);
             out() << "Filled alias " << alias << " with sample books\n";
@@ -233,7 +248,7 @@ int run(const QCoreApplication &app)
                   << QDir::toNativeSeparators(o.file) << '\n';
         } else if (command == QLatin1String("check")) {
             const AdminTool::TCheckReport report = AdminTool::check(alias);
-            out() << AdminTool::location(alias).databaseFile << " (alias " << alias << "): "
+            out() << report.books << ": "
                   << (report.unfitValues.isEmpty() ? "ok" : "values that do not fit their fields") << '\n';
             for (const AdminTool::TTableCount &c : report.counts)
                 out() << "  " << qSetFieldWidth(14) << Qt::left << c.fileName << qSetFieldWidth(0) << c.rows << '\n';
@@ -246,11 +261,11 @@ int run(const QCoreApplication &app)
                 return ExitFailure;
         } else if (command == QLatin1String("backup")) {
             const BooksBackup::TBackupInfo made = AdminTool::backup(alias, args.value(1), TProgressLines());
-            out() << "Backed up " << AdminTool::location(alias).databaseFile << " to " << made.file << " ("
+            out() << "Backed up " << AdminTool::booksFile(alias) << " to " << made.file << " ("
                   << BooksCheck::countsText(made.counts) << ")\n";
         } else if (command == QLatin1String("backups")) {
             const QList<BooksBackup::TBackupInfo> list = AdminTool::backups(alias);
-            const QString books = AdminTool::location(alias).databaseFile;
+            const QString books = AdminTool::booksFile(alias);
             if (list.isEmpty())
                 out() << "No backups of " << books << " yet\n";
             else
@@ -259,12 +274,29 @@ int run(const QCoreApplication &app)
                 out() << "  " << backupLine(b) << '\n';
         } else if (command == QLatin1String("restore")) {
             const BooksBackup::TRestoreResult r = AdminTool::restore(alias, args.at(1), TProgressLines());
-            out() << "Restored " << AdminTool::location(alias).databaseFile << " from " << r.source << " ("
+            out() << "Restored " << AdminTool::booksFile(alias) << " from " << r.source << " ("
                   << BooksCheck::countsText(r.counts) << ")\nThe books as they were are backed up in "
                   << r.previous.file << '\n';
+        } else if (copying) {
+            const BooksCopy::TCopyResult r = BooksCopy::copy(args.at(1), args.at(2), TProgressLines());
+            if (r.created)
+                out() << "Created the tables in " << r.to << '\n';
+            out() << "Copied " << r.from << " to " << r.to << ", checked by counts and sums per table:\n";
+            for (const BooksCopy::TTableCopied &t : r.tables)
+                out() << "  " << qSetFieldWidth(14) << Qt::left << t.fileName << qSetFieldWidth(0) << t.rows << '\n';
+            if (!r.dateNotes.isEmpty())
+                out() << "Dates stored in another form were copied as the days they name (a server's DATE column "
+                         "holds days only):\n";
+            for (const QString &line : r.dateNotes)
+                out() << "  " << line << '\n';
         } else {
+            if (args.size() > 1)
+                AdminTool::pointAlias(alias, args.at(1));
             const AdminTool::TAliasLocation where = AdminTool::location(alias);
-            out() << "Folder: " << where.folder << "\nDatabase: " << where.databaseFile << '\n';
+            if (where.server)
+                out() << "Server: " << where.databaseFile << '\n';
+            else
+                out() << "Folder: " << where.folder << "\nDatabase: " << where.databaseFile << '\n';
         }
     } catch (const TUsageError &e) {
         return usageError(e.message);

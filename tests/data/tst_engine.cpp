@@ -304,6 +304,44 @@ private Q_SLOTS:
         QVERIFY_DB(QCOMPARE(expenses->RecordCount(), 3));
     }
 
+    // A statement closed before its end and opened again (the Summary's
+    // balances on every refresh) goes on from the rows it read, unless what
+    // it reads changed meanwhile.
+    void reopenedStatementGoesOnFromItsFirstRows()
+    {
+        TestAlias alias;
+        alias.exec(QStringLiteral("INSERT INTO AccTrans (DocDate, AccID, Increase, Decrease) VALUES "
+                                  "('2024-03-01', 1, 100, 0), ('2024-03-02', 2, 5, 0), ('2024-03-03', 3, 7, 1)"));
+        QObject owner;
+        auto *balances = new TQuery(&owner);
+        balances->setDatabaseName(QStringLiteral("ARD"));
+        balances->setSQL(
+            QStringLiteral("select AccID,( Sum(Increase) - Sum(Decrease) ) as Balance From AccTrans Group by AccID"));
+        QVERIFY_DB(balances->Open());
+        QCOMPARE(balances->RowsRead(), quint64(1));
+        QVERIFY_DB({
+            balances->Close();
+            balances->Open();
+        });
+        QCOMPARE(balances->RowsRead(), quint64(0));
+        QCOMPARE(balances->FieldByName(QStringLiteral("Balance"))->AsFloat(), 100.0);
+        QVERIFY_DB(QCOMPARE(balances->RecordCount(), 3));
+        QCOMPARE(balances->RowsRead(), quint64(2));
+
+        auto *history = new TQuery(&owner);
+        history->setDatabaseName(QStringLiteral("ARD"));
+        history->setSQL(QStringLiteral("select * From AccTrans Where AccID > 0 Order By DocDate"));
+        QVERIFY_DB(history->Open());
+        alias.exec(QStringLiteral("UPDATE AccTrans SET Increase = 90 WHERE AccID = 1"));
+        QVERIFY_DB({
+            history->Close();
+            history->Open();
+        });
+        QCOMPARE(history->RowsRead(), quint64(1));
+        QCOMPARE(history->FieldByName(QStringLiteral("Increase"))->AsFloat(), 90.0);
+        QVERIFY_DB(QCOMPARE(history->RecordCount(), 3));
+    }
+
     void statementQueriesReadEveryStoredFieldByDate()
     {
         TestAlias alias;

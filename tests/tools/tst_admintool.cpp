@@ -6,6 +6,7 @@
 #include "EngineConfig.h"
 #include "EngineDatabase.h"
 #include "TestAlias.h"
+#include "TestServerDb.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 
 #ifndef ARDENTRY_DB_EXE
@@ -128,6 +130,8 @@ private slots:
     void executable_data();
     void executable();
     void backupListRestoreByName();
+    void serverBooks();
+    void serverGenerate();
 
 private:
     QString folder(const QString &name = QStringLiteral("books")) const { return m_dir->filePath(name); }
@@ -814,6 +818,86 @@ void tst_AdminTool::backupListRestoreByName()
     QVERIFY2(out.contains(QStringLiteral("Restored %1 from ").arg(QDir(folder()).absoluteFilePath(QStringLiteral("books.db")))),
              qPrintable(out));
     QCOMPARE(contentHash(AdminTool::DefaultAlias), sampled);
+}
+
+// The commands on books on a server, through the tool as a user runs it:
+// the alias points at the address, the sample's records are followed by the
+// program's own, and check names what does not fit.
+void tst_AdminTool::serverBooks()
+{
+    if (!TestServerDb::serverGiven())
+        QSKIP(TestServerDb::SkipReason);
+    const TestServerDb server;
+    QVERIFY2(!server.uri().isEmpty(), qPrintable(server.error()));
+    const auto run = [](const QStringList &arguments) {
+        QProcess tool;
+        tool.start(QString::fromUtf8(ARDENTRY_DB_EXE), arguments);
+        tool.waitForFinished(60000);
+        return std::make_pair(tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput() +
+                                                                 tool.readAllStandardError()));
+    };
+    const QString shown = QUrl(server.uri()).toDisplayString();
+    auto [code, out] = run({QStringLiteral("create"), server.uri()});
+    QVERIFY2(code == 0 && out == QStringLiteral("Created the books in %1 for alias ARD\n").arg(shown), qPrintable(out));
+    std::tie(code, out) = run({QStringLiteral("create"), server.uri()});
+    QVERIFY2(code == 1 && out.contains(QLatin1String("already exists")), qPrintable(out));
+    std::tie(code, out) = run({QStringLiteral("create"), QStringLiteral("--alias"), QStringLiteral("OTHER"), server.uri()});
+    QVERIFY2(code == 1 && out.contains(QLatin1String("A database already exists")), qPrintable(out));
+    std::tie(code, out) = run({QStringLiteral("alias")});
+    QVERIFY2(code == 0 && out == QStringLiteral("Server: %1\n").arg(shown), qPrintable(out));
+    std::tie(code, out) = run({QStringLiteral("sample")});
+    QVERIFY2(code == 0, qPrintable(out));
+    std::tie(code, out) = run({QStringLiteral("backup")});
+    QVERIFY2(code == 1 && out.contains(QLatin1String("pg_dump")), qPrintable(out));
+    std::tie(code, out) = run({QStringLiteral("check")});
+    QVERIFY2(code == 0 && out.startsWith(QStringLiteral("%1 (alias ARD): ok\n  Accounts.db   3\n").arg(shown)),
+             qPrintable(out));
+
+    // A second desk joins the books by pointing its alias at them.
+    std::tie(code, out) = run({QStringLiteral("alias"), QStringLiteral("--alias"), QStringLiteral("DESK2"), server.uri()});
+    QVERIFY2(code == 0, qPrintable(out));
+    TEngineDatabase &db = TEngineDatabase::forAlias(QStringLiteral("DESK2"));
+    QCOMPARE(db.kind(), TEngineKind::PostgreSQL);
+    qint64 id = 0;
+    QVERIFY_DB(id = db.insert(QStringLiteral("INSERT INTO Accounts (AccName) VALUES (?)"), {QStringLiteral("Till")},
+                              QStringLiteral("AccID")));
+    QCOMPARE(id, 4);
+    QVERIFY_DB(db.change(QStringLiteral("INSERT INTO AccTrans (Id, DocDate, AccID, Increase, Decrease) VALUES"
+                                        " (1001, 'infinity', 1, 'Infinity', 'NaN'), (1002, '2024-01-01', 1, 1e15, 0)"),
+                         {}));
+    TEngineDatabase::closeAll();
+    std::tie(code, out) = run({QStringLiteral("check")});
+    QCOMPARE(code, 1);
+    for (const char *line : {"AccTrans.db, record 1001: the field Increase holds ", "AccTrans.db, record 1002: the field Increase holds 1E15",
+                             "AccTrans.db, record 1001: the field Decrease holds ",
+                             "AccTrans.db, record 1001: the field DocDate holds 'infinity', which names no day"})
+        QVERIFY2(out.contains(QString::fromLatin1(line)), qPrintable(out));
+}
+
+// Large books are written in batches on a server too, with every record.
+void tst_AdminTool::serverGenerate()
+{
+    if (!TestServerDb::serverGiven())
+        QSKIP(TestServerDb::SkipReason);
+    const TestServerDb server;
+    QVERIFY2(!server.uri().isEmpty(), qPrintable(server.error()));
+    QVERIFY_DB(AdminTool::create(Alias, server.uri()));
+    AdminTool::TGenerateOptions options;
+    options.rows = 1000;
+    options.end = QDate(2024, 2, 29);
+    AdminTool::TGenerateResult result;
+    QVERIFY_DB(result = AdminTool::generate(Alias, options));
+    QCOMPARE(result.rowsWritten, 4000 + options.accounts + options.types);
+    QList<AdminTool::TTableCount> counts;
+    QVERIFY_DB(counts = AdminTool::check(Alias).counts);
+    QCOMPARE(counts.at(5).rows, 1000);
+    QCOMPARE(scalar(QStringLiteral("SELECT CAST(max(DocDate) AS text) FROM Sales")).toString(), QStringLiteral("2024-02-29"));
+    QCOMPARE(scalar(QStringLiteral("SELECT count(*) FROM AccTrans WHERE AccID = 1")).toInt(), 100);
+    TEngineDatabase &db = TEngineDatabase::forAlias(Alias);
+    QCOMPARE(db.insert(QStringLiteral("INSERT INTO ExpTypes (ExpType) VALUES (?)"), {QStringLiteral("New")},
+                       QStringLiteral("Id")),
+             options.types + 1);
+    TEngineDatabase::closeAll();
 }
 
 QTEST_GUILESS_MAIN(tst_AdminTool)
