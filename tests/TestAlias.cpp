@@ -140,13 +140,6 @@ QSqlDatabase TestAlias::fixture() const
 
 void TestAlias::exec(const QString &sql, const QVariantList &params)
 {
-    // What the fixture writes is another desk's post: the program's next
-    // step, not the one it is in, sees it (a server's change stamps serve a
-    // whole step). Ending the step here lets a test read right after it.
-    struct EndStep
-    {
-        ~EndStep() { QCoreApplication::processEvents(); }
-    } endStep;
     QSqlQuery q(fixture());
     // PostgreSQL prepares only reads and writes of rows, not BEGIN or DDL.
     if (params.isEmpty()) {
