@@ -784,8 +784,10 @@ QStringList TPgBackend::createStatements()
     // server's own order (nulls last) makes it read and sort every
     // transaction of the account.
     out << QStringLiteral("CREATE INDEX acctrans_account ON acctrans (accid, docdate NULLS FIRST)");
-    out << QStringLiteral("CREATE INDEX expenses_type ON expenses (exptype, docdate, amount)");
-    out << QStringLiteral("CREATE INDEX acctrans_balance ON acctrans (accid, increase, decrease)");
+    // The totals per type and the balances group in the same order, so the
+    // server can hand out the first groups without adding up the rest.
+    out << QStringLiteral("CREATE INDEX expenses_type ON expenses (exptype NULLS FIRST, docdate, amount)");
+    out << QStringLiteral("CREATE INDEX acctrans_balance ON acctrans (accid NULLS FIRST, increase, decrease)");
 
     out << QStringLiteral("CREATE SEQUENCE ard_change_seq");
     out << QStringLiteral("CREATE TABLE ard_changes (name VARCHAR(63) PRIMARY KEY, version BIGINT NOT NULL)");
