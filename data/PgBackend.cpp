@@ -269,6 +269,22 @@ QString TPgRows::originColumn(int column) const
 
 // ---- the connection ------------------------------------------------------
 
+QSqlDatabase TPgBackend::addConnection(const QString &address, const QString &connection)
+{
+    const QUrl url(address);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+    db.setHostName(url.host());
+    if (url.port() > 0)
+        db.setPort(url.port());
+    db.setUserName(url.userName());
+    db.setDatabaseName(url.path().mid(1));
+    QStringList options;
+    for (const auto &[key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
+        options << key + QLatin1Char('=') + value;
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+    return db;
+}
+
 QString TPgBackend::displayAddress(const QString &address)
 {
     return QUrl(address).toDisplayString(QUrl::RemovePassword | QUrl::RemoveQuery);
@@ -277,12 +293,11 @@ QString TPgBackend::displayAddress(const QString &address)
 std::unique_ptr<TPgBackend> TPgBackend::connect(const QString &address, const QString &connection)
 {
     EngineConfig::checkServerAddress(address);
-    const QUrl url(address);
     std::unique_ptr<TPgBackend> b(new TPgBackend());
     b->m_connection = connection;
     b->m_location = displayAddress(address);
 
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+    QSqlDatabase db = addConnection(address, connection);
     if (!db.isValid()) {
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(connection);
@@ -290,19 +305,10 @@ std::unique_ptr<TPgBackend> TPgBackend::connect(const QString &address, const QS
                                             "(QPSQL) is not installed")
                                  .arg(b->m_location));
     }
-    db.setHostName(url.host());
-    if (url.port() > 0)
-        db.setPort(url.port());
-    db.setUserName(url.userName());
-    db.setDatabaseName(url.path().mid(1));
     QStringList options;
-    const QUrlQuery query(url);
-    bool timeoutGiven = false;
-    for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded)) {
-        options << key + QLatin1Char('=') + value;
-        timeoutGiven = timeoutGiven || key == QLatin1String("connect_timeout");
-    }
-    if (!timeoutGiven)
+    if (!db.connectOptions().isEmpty())
+        options << db.connectOptions();
+    if (!db.connectOptions().contains(QLatin1String("connect_timeout=")))
         options << QStringLiteral("connect_timeout=%1").arg(ConnectTimeoutS);
     // A server that vanishes without closing the connection (a cable
     // pulled) is noticed within half a minute rather than never.

@@ -79,6 +79,9 @@ public:
     // encoding), in one place so that anything measured beside the engine
     // can work under the same ones.
     static QStringList sessionSettings();
+    // A QPSQL connection to the database an address names (user, host,
+    // port, database and libpq's options from the address), not opened.
+    static QSqlDatabase addConnection(const QString &address, const QString &connection);
     // The address as messages show it (no password, no options).
     static QString displayAddress(const QString &address);
 

@@ -2,40 +2,22 @@
 
 #include "EngineConfig.h"
 #include "EngineDatabase.h"
+#include "PgBackend.h"
 #include "TestEngines.h"
 
 #include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
-#include <QUrlQuery>
 
 namespace {
-
-// A QPSQL connection to a database on the test server, named by a
-// postgresql:// URI (user, host, port, database, query options).
-QSqlDatabase addServerConnection(const QString &uri, const QString &connection)
-{
-    const QUrl url(uri);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
-    db.setHostName(url.host());
-    if (url.port() > 0)
-        db.setPort(url.port());
-    db.setUserName(url.userName());
-    db.setDatabaseName(url.path().mid(1));
-    QStringList options;
-    for (const auto &[key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
-        options << key + QLatin1Char('=') + value;
-    db.setConnectOptions(options.join(QLatin1Char(';')));
-    return db;
-}
 
 // Runs one statement on the test server's maintenance database.
 void maintain(const QString &sql)
 {
     const QString connection = QStringLiteral("test-server-maintenance");
     {
-        QSqlDatabase db = addServerConnection(TestEngines::serverAddress(), connection);
+        QSqlDatabase db = TPgBackend::addConnection(TestEngines::serverAddress(), connection);
         if (!db.open())
             qFatal("cannot reach the PostgreSQL test server at %s: %s", qPrintable(TestEngines::serverAddress()),
                    qPrintable(db.lastError().text()));
@@ -64,7 +46,7 @@ TestAlias::TestAlias(TEngineKind kind, const QString &alias) : m_kind(kind), m_a
     m_connection = QStringLiteral("test-fixture:") + m_dir.path();
     QSqlDatabase db;
     if (m_kind == TEngineKind::PostgreSQL) {
-        db = addServerConnection(m_serverPlace, m_connection);
+        db = TPgBackend::addConnection(m_serverPlace, m_connection);
     } else {
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
         db.setDatabaseName(databaseFile());

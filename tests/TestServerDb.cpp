@@ -1,5 +1,7 @@
 #include "TestServerDb.h"
 
+#include "PgBackend.h"
+
 #include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -19,14 +21,9 @@ QString onServer(const QString &sql)
 {
     static int used = 0;
     const QString connection = QStringLiteral("tst-server-admin-%1").arg(++used);
-    const QUrl url(serverUri());
     QString error;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
-        db.setHostName(url.host());
-        db.setPort(url.port(5432));
-        db.setUserName(url.userName());
-        db.setDatabaseName(url.path().mid(1));
+        QSqlDatabase db = TPgBackend::addConnection(serverUri(), connection);
         if (!db.open()) {
             error = db.lastError().text();
         } else {
